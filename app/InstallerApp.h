@@ -1,0 +1,66 @@
+// CInstallerApp: the installer. Its one global instance binds the host's
+// common library on construction; InitInstance runs the whole installation
+// once, inside a hidden main frame, and returns FALSE so that the process
+// ends without a message loop.
+//
+// The steps the driver calls return 1 to go on and 0 to stop; a step that
+// stops has already told the user why in a message box.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/Afx.h"
+#include "store/OptionDicStore.h"
+
+class CInstallerApp : public CWinApp {
+ public:
+  CInstallerApp();
+  ~CInstallerApp() override;
+
+  BOOL InitInstance() override;  // always FALSE
+  BOOL OnCmdMsg(UINT nID, int nCode) override;  // ID_APP_ABOUT
+  void OnAppAbout();
+
+  // The driver: confirmation, host check, sources, toolkit question,
+  // installation, completion dialog, enabling and broadcast, toolkit start.
+  void RunInstall();
+
+  // ---- Prerequisites and sources ----
+  // Install folder readable and store ready.
+  int CheckHostInstalled();
+  // "InstallPath" of the host into strPath and m_strInstallPath; 1 when present
+  // and not empty.
+  int ReadInstallPath(CString& strPath);
+  // Source files into m_sourceDics, user dictionary folder into m_strUserDicRoot.
+  int PrepareSources();
+  // The program's own folder followed by "option".
+  int GetSourceFolder(CString& strFolder);
+  // The ".dic" files of the source folder; 1 when at least one was found.
+  int CollectSourceDics(CStringArray& list);
+
+  // ---- Copy and register ----
+  // Copies and registers every source file; m_installedDics receives what was
+  // installed. 1 when every file was handled (copied or declined).
+  int InstallDictionaries();
+  // Drops registrations whose files are gone. 0 done, 1 a list failed. Silent.
+  int PruneMissingRegistrations();
+  enum { kTargetAbsent = 0, kTargetFree = 1, kTargetBusy = 2 };
+  // Whether the file can be opened exclusively for reading and writing.
+  int ProbeTargetFile(const char* pszPath);
+
+  // ---- Enabling ----
+  // Adds the installed dictionaries to the enabled list and hands the engine
+  // the new list. 0 only when writing the enabled list failed.
+  int EnableInstalledDics(const CStringArray& installed);
+
+  // ---- Engine ----
+  // Hands the engine the enabled list and the assistant dictionary; 1 when
+  // the engine accepted them. Silent.
+  int NotifyEngine();
+
+  COptionDicStore m_store;
+  CString m_strInstallPath;
+  CStringArray m_sourceDics;
+  CStringArray m_installedDics;
+  CString m_strUserDicRoot;
+};

@@ -1,0 +1,88 @@
+// COptionDicStore: the program's only door to the host's per-user settings.
+// It binds the host's common library HRNCMN10.DLL at construction and reaches
+// every value through the library's four entry points; it never opens a
+// registry key itself. It also keeps the two option-dictionary lists (the
+// registered list and the enabled list) and matches their entries by path.
+//
+// Result codes: 0 success, -1 not ready (library or an entry point missing;
+// nothing was called and outputs are untouched), other values as noted.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/Afx.h"
+
+// Selector of the list a list operation works on (bEnabledList).
+#define DICLIST_REGISTERED 0
+#define DICLIST_ENABLED 1
+
+class COptionDicStore {
+ public:
+  // Entry points of the common library. Each takes 32-bit arguments and
+  // removes them itself (stdcall), as the decorated names say.
+  typedef int(__stdcall* PFN_GenerateUserDicRootPath)(char* pszBuffer, const char* pszKind, int nFlag);
+  typedef int(__stdcall* PFN_GetRegValue)(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath,
+                                          DWORD dwType, void* pData, DWORD* pcbData);
+  typedef int(__stdcall* PFN_SetRegValue)(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath,
+                                          DWORD dwType, const void* pData, DWORD cbData);
+  typedef int(__stdcall* PFN_DeleteRegKeyData)(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, DWORD dwKind,
+                                               const char* pszPath);
+
+  // Loads the library and looks up its entry points; never fails visibly.
+  COptionDicStore();
+  virtual ~COptionDicStore();  // frees the library
+  COptionDicStore(const COptionDicStore&) = delete;
+  COptionDicStore& operator=(const COptionDicStore&) = delete;
+
+  // 1 when the library and all four entry points are present.
+  int IsReady() const;
+
+  // The user dictionary folder into pszBuffer (260 bytes). Non-zero on
+  // success; 0 on failure and when not ready (buffer untouched).
+  int GetUserDicRootPath(char* pszBuffer, const char* pszKind, int nFlag);
+
+  // Values "OptionDic\<name>": the library's result passed through.
+  int GetDword(const char* pszName, DWORD* pdwValue);
+  int GetString(const char* pszName, char* pszBuffer, DWORD* pcbCapacity);
+  int SetDword(const char* pszName, DWORD dwValue);
+  int SetString(const char* pszName, const char* pszValue);
+  int DeleteValue(const char* pszName);
+
+  // The assistant dictionary (at most one path). The list is emptied first.
+  // 0 (also when there is none), -1 not ready (list untouched), -2 failure.
+  int ReadAssistantDics(CStringArray& list);
+
+  // ---- Dictionary lists ----
+  // 2 an entry equals the path; 1 none does, but one has the same file
+  // name; 0 neither (also when the count cannot be read).
+  int FindInList(const char* pszPath, int bEnabledList);
+  // 0 appended; 1 already listed, nothing written; 2 list full; 3 a write failed.
+  int AddToList(const char* pszPath, int bEnabledList);
+  // With pRemoved: name mode, every entry with the path's file name moves to
+  // the end of *pRemoved. Without: path mode, entries equal to the path are
+  // dropped. 0 done; 1 stored count above 65535, nothing changed; -2 a write
+  // or deletion failed (the stored count then covers what was rewritten).
+  int RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved = nullptr);
+  // 0 the readable entries in order (empty when there is no count);
+  // 1 stored count above 65535, list empty.
+  int ReadList(CStringArray& list, int bEnabledList);
+
+  // ---- Path comparison ----
+  // 0 equal after folding; 1 the first is 260 bytes or longer or cannot be
+  // normalized; -1 the same of the second; else the sign of the multibyte
+  // comparison. Not reentrant: it normalizes into shared static buffers.
+  static int ComparePaths(const char* pszFirst, const char* pszSecond);
+  // Folds a-z to capitals, and on NT 4.0 and later the full-width small
+  // Latin letters too, into pszDest (at least 260 bytes). 1 done; 0 the
+  // source is 260 bytes or longer or ends in a lone lead byte.
+  static int NormalizePath(const char* pszSource, char* pszDest);
+
+ private:
+  int CallGet(const char* pszPath, DWORD dwType, void* pData, DWORD* pcbData);
+
+  HMODULE m_hLibrary;
+  PFN_GenerateUserDicRootPath m_pfnGenerateUserDicRootPath;
+  PFN_GetRegValue m_pfnGetRegValue;
+  PFN_SetRegValue m_pfnSetRegValue;
+  PFN_DeleteRegKeyData m_pfnDeleteRegKeyData;
+};

@@ -1,0 +1,174 @@
+// Control surface of the in-memory Win32 double (native build only).
+//
+// Tests arrange the machine through these functions, run product code that
+// calls the ordinary Win32 API from <windows.h>, and then read back what was
+// shown, sent, written and called. Reset() gives every test a fresh machine.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fakewin {
+
+// Fresh machine: empty file system and registry, no modules, no windows, no
+// scripts, no records. Code page 932, Windows NT 5.1, program file
+// "C:\KIT\LexPlant.exe", instance handle as returned by GetModuleHandleA(0).
+void Reset();
+
+// ---- Record of calls -------------------------------------------------------
+// One entry per Win32 call the double served, "Name arg1 arg2 ..." with string
+// arguments as given (code page 932 bytes) and numbers in decimal.
+const std::vector<std::string>& Calls();
+int CountCalls(const std::string& api);  // by function name, e.g. "LoadLibraryA"
+void ClearCalls();
+
+// ---- Failure injection -----------------------------------------------------
+// The nth call (1-based, counted from now) of api fails as that function
+// fails on Windows, with GetLastError() == error. FailAlways fails every call.
+void FailNth(const std::string& api, int n, DWORD error = ERROR_GEN_FAILURE);
+void FailAlways(const std::string& api, DWORD error = ERROR_GEN_FAILURE);
+
+// ---- Platform --------------------------------------------------------------
+void SetVersion(DWORD major, DWORD minor, DWORD platformId);
+void SetAnsiCodePage(UINT codePage);  // 932 (Shift JIS) or 1252 (no lead bytes)
+void SetModuleFileName(const std::string& path);
+void SetResourceString(UINT id, const std::string& text);  // served by LoadStringA
+
+// ---- File system -----------------------------------------------------------
+// Paths are Windows paths ("C:\dir\file"); names compare without regard to
+// ASCII case, as on NTFS. Parent folders are created as needed. A listing
+// returns entries in the order they were added.
+void AddFile(const std::string& path, const std::string& content = "", DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
+void AddFolder(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY);
+void RemoveFile(const std::string& path);
+bool FileExists(const std::string& path);
+std::string FileContent(const std::string& path);
+std::vector<std::string> ListFolder(const std::string& path);  // names only
+// Another process opens the file with this access and sharing; it stays open
+// until ReleaseForeignOpen. Share modes are enforced in both directions, and a
+// read-only file refuses write access to everyone, as on Windows.
+int HoldForeignOpen(const std::string& path, DWORD access, DWORD shareMode);
+void ReleaseForeignOpen(int holdId);
+int OpenHandleCount();  // handles the program has open (files and searches)
+
+// ---- Registry --------------------------------------------------------------
+// root is HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER; key names are
+// backslash-separated and, like value names, compare without regard to case.
+void SetRegString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
+void SetRegDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
+// Raw bytes with any type: lets a test store a string without its NUL.
+void SetRegRaw(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
+void DeleteRegKey(HKEY root, const std::string& key);
+int OpenKeyCount();
+
+// ---- Loadable modules ------------------------------------------------------
+// LoadLibraryA(name) finds the module when its argument equals fileName
+// without regard to case (a bare name or a full path, whichever is given
+// here). Exports are looked up by exact name.
+using Exports = std::map<std::string, FARPROC>;
+void AddModule(const std::string& fileName, const Exports& exports);
+bool IsModuleLoaded(const std::string& fileName);
+int ModuleRefCount(const std::string& fileName);
+
+template <typename Fn>
+FARPROC Export(Fn* fn) {
+  return reinterpret_cast<FARPROC>(fn);
+}
+
+// ---- Windows of other processes --------------------------------------------
+// A window that belongs to another program: it has a class and a title, takes
+// part in FindWindowA, EnumWindows and EnumChildWindows (children in creation
+// order, depth first), and records every message sent to it. The handler, if
+// any, runs when a message arrives and gives its result. A hung window never
+// answers: SendMessageTimeoutA fails with ERROR_TIMEOUT after its bound, and
+// SendMessageA to it fails the test.
+using MessageHandler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
+HWND AddForeignWindow(HWND parent, const std::string& className, const std::string& title,
+                      MessageHandler handler = nullptr);
+void SetHung(HWND hwnd, bool hung);
+void RemoveForeignWindow(HWND hwnd);
+
+struct SentMessage {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  bool timeout;  // sent with SendMessageTimeoutA
+  UINT flags;    // its flags
+  UINT bound;    // its bound in milliseconds
+};
+std::vector<SentMessage> MessagesTo(HWND hwnd);  // foreign windows only
+
+// Windows the program created (through CreateWindowExA) still alive.
+std::vector<HWND> ProgramWindows();
+DWORD WindowStyle(HWND hwnd);
+DWORD WindowExStyle(HWND hwnd);
+std::string WindowClassName(HWND hwnd);
+RECT WindowRect(HWND hwnd);  // in the parent's client coordinates
+HICON WindowIcon(HWND hwnd, int which);  // ICON_BIG or ICON_SMALL as set by WM_SETICON
+bool HasMenu(HWND hwnd);
+bool SystemMenuHasClose(HWND hwnd);
+WNDCLASSA RegisteredClass(const std::string& className);
+
+// ---- Dialogs ---------------------------------------------------------------
+// What the user does in one modal run of a dialog template: each step is
+// played after WM_INITDIALOG, in order, until the dialog ends.
+struct DialogStep {
+  enum Kind { Check, Uncheck, Press, Escape, CloseBox };
+  Kind kind;
+  int id;  // control id for Check, Uncheck and Press
+};
+// Each DialogBoxParamA of the template takes the next script queued for it.
+// With none queued the dialog is dismissed with Escape.
+void ScriptDialog(int templateId, const std::vector<DialogStep>& steps);
+void FailDialog(int templateId);  // next DialogBoxParamA of it returns -1
+
+struct DialogRecord {
+  int templateId;
+  HWND owner;
+  bool ownerDisabled;                 // owner disabled while the dialog ran
+  std::map<int, bool> checksAtOpen;   // check boxes after WM_INITDIALOG
+  std::map<int, bool> checksAtClose;  // check boxes when the dialog ended
+  INT_PTR result;
+};
+const std::vector<DialogRecord>& Dialogs();
+
+// ---- Message boxes ---------------------------------------------------------
+// Answers are taken in order. With none left: IDOK for MB_OK, IDCANCEL for
+// MB_OKCANCEL, IDNO for MB_YESNO.
+void ScriptMessageBoxes(const std::vector<int>& answers);
+// Runs when the box is shown, before its answer is returned (a test can close
+// a window "while the user reads").
+void OnMessageBox(std::function<void(const std::string& text)> hook);
+
+struct MessageBoxRecord {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+  int answer;
+};
+const std::vector<MessageBoxRecord>& MessageBoxes();
+
+// ---- Shell, sleeping, memory -----------------------------------------------
+struct ShellExecuteRecord {
+  HWND owner;
+  std::string verb;  // empty for no verb
+  std::string file;
+  std::string parameters;
+  std::string directory;
+  int show;
+};
+const std::vector<ShellExecuteRecord>& ShellExecutes();
+
+// Sleep never blocks; the hook runs on each call with the call's 1-based count.
+void OnSleep(std::function<void(int count, DWORD ms)> hook);
+int SleepCount();
+
+int LiveGlobalAllocations();  // GlobalAlloc blocks not yet freed
+
+}  // namespace fakewin
