@@ -1,0 +1,141 @@
+#include "notify/ConvEngineLib.h"
+
+#include <string.h>
+
+namespace {
+
+const char kHostKey[] = "Software\\Heronix\\Fumidori\\1.0";
+const char kInstallPathValue[] = "InstallPath";
+const char kEngineSuffix[] = "\\CMD\\HRNCNV.DLL";
+const char kEntryPoint[] = "otwc0003_5000gTop";
+
+const int kEngineCommand = 22;
+const size_t kLayoutOffset = 284;
+const WORD kLayoutValue = 5;
+const size_t kBufferSizeOffset = 308;
+const size_t kBufferAddressOffset = 312;
+const DWORD kEngineStatusMask = 0xFFFF;
+
+static_assert(kBufferAddressOffset + sizeof(void*) <= static_cast<size_t>(CConvEngineLib::kBlockSize),
+              "the buffer address must fit in the block");
+
+// Closes a registry key on scope exit.
+class ScopedRegKey {
+ public:
+  ScopedRegKey() : m_hKey(nullptr) {}
+  ~ScopedRegKey() {
+    if (m_hKey != nullptr) RegCloseKey(m_hKey);
+  }
+  ScopedRegKey(const ScopedRegKey&) = delete;
+  ScopedRegKey& operator=(const ScopedRegKey&) = delete;
+  HKEY get() const { return m_hKey; }
+  PHKEY Receive() { return &m_hKey; }
+
+ private:
+  HKEY m_hKey;
+};
+
+// Owns one GlobalAlloc block and frees it on scope exit.
+class ScopedGlobal {
+ public:
+  explicit ScopedGlobal(SIZE_T cb) : m_hMem(GlobalAlloc(GPTR, cb)) {}
+  ~ScopedGlobal() {
+    if (m_hMem != nullptr) GlobalFree(m_hMem);
+  }
+  ScopedGlobal(const ScopedGlobal&) = delete;
+  ScopedGlobal& operator=(const ScopedGlobal&) = delete;
+  BYTE* get() const { return static_cast<BYTE*>(m_hMem); }
+
+ private:
+  HGLOBAL m_hMem;
+};
+
+// The engine's full path from a fresh read of "InstallPath"; false when the
+// value is missing or empty, or the path would not fit in MAX_PATH bytes.
+bool GetEnginePath(char (&szPath)[MAX_PATH]) {
+  memset(szPath, 0, sizeof(szPath));
+  {
+    ScopedRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return false;
+    DWORD cbData = sizeof(szPath);
+    if (RegQueryValueExA(key.get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<LPBYTE>(szPath),
+                         &cbData) != ERROR_SUCCESS) {
+      memset(szPath, 0, sizeof(szPath));
+    }
+  }
+  // A value that fills the buffer without a terminator is no usable path.
+  const size_t cchInstall = strnlen(szPath, sizeof(szPath));
+  if (cchInstall == 0 || cchInstall + sizeof(kEngineSuffix) > sizeof(szPath)) return false;
+  memcpy(szPath + cchInstall, kEngineSuffix, sizeof(kEngineSuffix));
+  return true;
+}
+
+void PutWord(BYTE* pBlock, size_t offset, WORD value) {
+  memcpy(pBlock + offset, &value, sizeof(value));
+}
+
+// Appends each entry with its terminator at *pUsed; false when one would
+// reach the buffer's last byte, which must stay the closing empty string.
+bool PackList(const CStringArray& list, BYTE* pBuffer, size_t* pUsed) {
+  const size_t kLimit = CConvEngineLib::kListBufferSize;
+  for (int i = 0; i < list.GetSize(); ++i) {
+    const CString& entry = list[i];
+    const size_t cbEntry = static_cast<size_t>(entry.GetLength()) + 1;
+    if (*pUsed + cbEntry >= kLimit) return false;
+    memcpy(pBuffer + *pUsed, entry.GetString(), cbEntry);
+    *pUsed += cbEntry;
+  }
+  return true;
+}
+
+}  // namespace
+
+CConvEngineLib::CConvEngineLib() : m_hEngineLib(nullptr) {
+  Load();
+}
+
+CConvEngineLib::~CConvEngineLib() {
+  Unload();
+}
+
+int CConvEngineLib::Load() {
+  if (m_hEngineLib != nullptr) return 1;
+  char szPath[MAX_PATH];
+  if (!GetEnginePath(szPath)) return 0;
+  m_hEngineLib = LoadLibraryA(szPath);
+  return m_hEngineLib != nullptr ? 1 : 0;
+}
+
+void CConvEngineLib::Unload() {
+  if (m_hEngineLib == nullptr) return;
+  FreeLibrary(m_hEngineLib);
+  m_hEngineLib = nullptr;
+}
+
+int CConvEngineLib::SendDictionaryList(const CStringArray& enabled, const CStringArray& assistant) {
+  if (m_hEngineLib == nullptr) return kNotLoaded;
+
+  ScopedGlobal block(kBlockSize);
+  if (block.get() == nullptr) return kNoRoom;
+  ScopedGlobal buffer(kListBufferSize);
+  if (buffer.get() == nullptr) return kNoRoom;
+
+  BYTE* pBuffer = buffer.get();
+  // The engine reads the buffer's address from the block. On a 64-bit build
+  // the whole pointer is stored there: the block has room for it, and a
+  // truncated address would send the engine elsewhere.
+  memcpy(block.get() + kBufferAddressOffset, &pBuffer, sizeof(pBuffer));
+  PutWord(block.get(), kBufferSizeOffset, static_cast<WORD>(kListBufferSize));
+
+  size_t cbUsed = 0;
+  if (!PackList(enabled, pBuffer, &cbUsed) || !PackList(assistant, pBuffer, &cbUsed)) return kNoRoom;
+
+  PutWord(block.get(), kLayoutOffset, kLayoutValue);
+  // Through a generic function pointer, so the cast to the real signature
+  // raises no cast-function-type warning.
+  const PFN_EngineTop pfnTop = reinterpret_cast<PFN_EngineTop>(
+      reinterpret_cast<void (*)()>(GetProcAddress(m_hEngineLib, kEntryPoint)));
+  if (pfnTop == nullptr) return kNoEntryPoint;
+  const DWORD dwStatus = static_cast<DWORD>(pfnTop(kEngineCommand, block.get()));
+  return (dwStatus & kEngineStatusMask) == 0 ? kAccepted : kRefused;
+}
