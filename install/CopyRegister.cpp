@@ -1,0 +1,170 @@
+// Copying the source dictionaries into the user dictionary folder and
+// registering them, with the user's consent where something is overwritten.
+#include <windows.h>
+
+#include "app/InstallerApp.h"
+#include "app/Messages.h"
+#include "framework/Afx.h"
+#include "install/ScopedHandles.h"
+#include "notify/ImeBroadcast.h"
+
+namespace {
+
+const UINT kStopStyle = MB_OK | MB_ICONSTOP;
+const UINT kQuestionStyle = MB_YESNO | MB_ICONEXCLAMATION;
+const char kTargetPathFormat[] = "%s\\%s.dic";
+
+// The engine and the input method's windows need a moment to let go of a
+// file after they were told to: up to 11 pauses with a probe between each.
+const DWORD kReleasePauseMs = 50;
+const int kMaxReleasePauses = 11;
+
+// Path buffers hold 259 bytes and the NUL.
+const int kMaxPathLength = MAX_PATH - 1;
+
+enum { kGoOn = 1, kStop = 0 };
+
+// Results of AddToList.
+enum { kAdded = 0, kAlreadyListed = 1, kListFull = 2 };
+
+bool PathExists(const char* pszPath) {
+  WIN32_FIND_DATAA findData;
+  CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
+  return find.IsValid();
+}
+
+void ShowStop(const char* pszText) { AfxMessageBox(pszText, kStopStyle); }
+
+void ShowStopFormatted(const char* pszFormat, const char* pszArgument) {
+  CString strText;
+  strText.Format(pszFormat, pszArgument);
+  AfxMessageBox(strText, kStopStyle);
+}
+
+// The base name of a source path, or false when the path is longer than the
+// host's path buffers, in which case the user has been told which file.
+bool GetBaseName(const CString& strSource, char (&szBaseName)[AFX_MAX_FNAME]) {
+  char szExt[AFX_MAX_EXT];
+  AfxSplitPath(strSource, nullptr, nullptr, szBaseName, szExt);
+  if (strSource.GetLength() <= kMaxPathLength) return true;
+
+  ShowStopFormatted(msg::kSourcePathTooLongFmt, CString(szBaseName) + szExt);
+  return false;
+}
+
+// Registered entries taken out for a file that could not be taken over go
+// back to the end of the registered list; the enabled list is left as is.
+void PutBackRegistrations(COptionDicStore& store, const CStringArray& removed) {
+  for (int i = 0; i < removed.GetSize(); ++i) {
+    if (store.AddToList(removed[i], DICLIST_REGISTERED) != kAdded) return;
+  }
+}
+
+void WaitForRelease(CInstallerApp& app, const char* pszTarget) {
+  for (int nPauses = 1;; ++nPauses) {
+    Sleep(kReleasePauseMs);
+    if (nPauses == kMaxReleasePauses) return;
+    if (app.ProbeTargetFile(pszTarget) != CInstallerApp::kTargetBusy) return;
+  }
+}
+
+int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
+  char szBaseName[AFX_MAX_FNAME];
+  if (!GetBaseName(strSource, szBaseName)) return kStop;
+
+  CString strTarget;
+  strTarget.Format(kTargetPathFormat, static_cast<const char*>(app.m_strUserDicRoot), szBaseName);
+
+  const int nRegistered = app.m_store.FindInList(strTarget, DICLIST_REGISTERED);
+  const int nFileState = app.ProbeTargetFile(strTarget);
+
+  const char* pszQuestion = nullptr;
+  if (nRegistered != 0) {
+    pszQuestion = msg::kAlreadyRegisteredFmt;
+  } else if (nFileState != CInstallerApp::kTargetAbsent) {
+    pszQuestion = msg::kDestinationExistsFmt;
+  }
+  if (pszQuestion) {
+    CString strQuestion;
+    strQuestion.Format(pszQuestion, szBaseName);
+    if (AfxMessageBox(strQuestion, kQuestionStyle) == IDNO) return kGoOn;
+  }
+
+  CStringArray removedEnabled;
+  CStringArray removedRegistered;
+  if (nRegistered != 0) {
+    if (app.m_store.RemoveFromList(strTarget, DICLIST_ENABLED, &removedEnabled) != 0 ||
+        app.m_store.RemoveFromList(strTarget, DICLIST_REGISTERED, &removedRegistered) != 0) {
+      ShowStop(msg::kSettingFailed);
+      return kStop;
+    }
+    if (nFileState == CInstallerApp::kTargetBusy) {
+      if (!app.NotifyEngine()) {
+        ShowStop(msg::kSettingFailed);
+        PutBackRegistrations(app.m_store, removedRegistered);
+        return kStop;
+      }
+      NotifyImeWindows();
+      WaitForRelease(app, strTarget);
+    }
+  }
+
+  if (!CopyFileA(strSource, strTarget, FALSE)) {
+    ShowStopFormatted(msg::kCopyFailedFmt, szBaseName);
+    PutBackRegistrations(app.m_store, removedRegistered);
+    return kStop;
+  }
+
+  switch (app.m_store.AddToList(strTarget, DICLIST_REGISTERED)) {
+    case kAdded:
+    case kAlreadyListed:
+      app.m_installedDics.Add(strTarget);
+      return kGoOn;
+    case kListFull:
+      ShowStop(msg::kRegisterLimit);
+      return kStop;
+    default:
+      ShowStop(msg::kSettingFailed);
+      return kStop;
+  }
+}
+
+}  // namespace
+
+int CInstallerApp::InstallDictionaries() {
+  if (PruneMissingRegistrations() != 0) {
+    ShowStop(msg::kRegisterFailed);
+    return kStop;
+  }
+
+  const int nSources = m_sourceDics.GetSize();
+  m_installedDics.RemoveAll();
+  for (int i = 0; i < nSources; ++i) {
+    if (InstallOneDictionary(*this, m_sourceDics[i]) == kStop) return kStop;
+  }
+  return kGoOn;
+}
+
+int CInstallerApp::PruneMissingRegistrations() {
+  CStringArray registered;
+  if (m_store.ReadList(registered, DICLIST_REGISTERED) != 0) return 1;
+
+  for (int i = 0; i < registered.GetSize(); ++i) {
+    if (PathExists(registered[i])) continue;
+    if (m_store.RemoveFromList(registered[i], DICLIST_REGISTERED) != 0) return 1;
+    if (m_store.RemoveFromList(registered[i], DICLIST_ENABLED) != 0) return 1;
+  }
+  return 0;
+}
+
+int CInstallerApp::ProbeTargetFile(const char* pszPath) {
+  if (!PathExists(pszPath)) return kTargetAbsent;
+
+  CScopedFileHandle file(CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.IsValid()) return kTargetFree;
+
+  const DWORD dwError = GetLastError();
+  if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) return kTargetAbsent;
+  return kTargetBusy;
+}

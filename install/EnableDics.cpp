@@ -1,0 +1,62 @@
+// Making the dictionaries installed in this run active at once.
+#include <windows.h>
+
+#include "app/InstallerApp.h"
+#include "app/Messages.h"
+#include "framework/Afx.h"
+#include "install/ScopedHandles.h"
+
+namespace {
+
+const UINT kStopStyle = MB_OK | MB_ICONSTOP;
+
+enum { kGoOn = 1, kStop = 0 };
+
+// Results of AddToList.
+enum { kAdded = 0, kAlreadyListed = 1, kListFull = 2 };
+
+// Whether the engine could read the file while others keep it open.
+bool CanOpenForReading(const char* pszPath) {
+  CScopedFileHandle file(CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.IsValid();
+}
+
+// Not being able to enable is a warning: the user can still pick the
+// dictionaries in the toolkit, so the run goes on.
+int WarnCannotEnable() {
+  AfxMessageBox(msg::kCannotEnable, kStopStyle);
+  return kGoOn;
+}
+
+}  // namespace
+
+int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
+  CStringArray enabled;
+  if (m_store.ReadList(enabled, DICLIST_ENABLED) != 0) return WarnCannotEnable();
+
+  for (int i = 0; i < enabled.GetSize(); ++i) {
+    if (m_store.FindInList(enabled[i], DICLIST_REGISTERED) != 0) {
+      if (!CanOpenForReading(enabled[i])) return WarnCannotEnable();
+    } else if (m_store.RemoveFromList(enabled[i], DICLIST_ENABLED) != 0) {
+      return WarnCannotEnable();
+    }
+  }
+
+  for (int i = 0; i < installed.GetSize(); ++i) {
+    switch (m_store.AddToList(installed[i], DICLIST_ENABLED)) {
+      case kAdded:
+      case kAlreadyListed:
+        break;
+      case kListFull:
+        AfxMessageBox(msg::kEnableLimit, kStopStyle);
+        return kGoOn;
+      default:
+        AfxMessageBox(msg::kSettingFailed, kStopStyle);
+        return kStop;
+    }
+  }
+
+  if (!NotifyEngine()) return WarnCannotEnable();
+  return kGoOn;
+}

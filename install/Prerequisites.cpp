@@ -1,0 +1,147 @@
+// Prerequisites of the installation: the host's install folder, a usable
+// store, the dictionary files beside the program and the user dictionary
+// folder.
+#include <windows.h>
+
+#include <string.h>
+
+#include "app/InstallerApp.h"
+#include "app/Messages.h"
+#include "framework/Afx.h"
+#include "install/ScopedHandles.h"
+
+namespace {
+
+const char kHostKey[] = "Software\\Heronix\\Fumidori\\1.0";
+const char kInstallPathValue[] = "InstallPath";
+const char kSourceFolderName[] = "option";
+const char kAllEntriesPattern[] = "\\*.*";
+const char kDicSuffix[] = ".dic";
+const int kDicSuffixLength = sizeof(kDicSuffix) - 1;
+const char kUserDicKind[] = "odic";
+const int kUserDicFlag = 1;
+const DWORD kSkippedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+const UINT kStopStyle = MB_OK | MB_ICONSTOP;
+
+// Path buffers of the host hold 259 bytes and the NUL.
+const int kPathBufferSize = MAX_PATH;
+
+char FoldAsciiLower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+// The last four bytes against ".dic", deliberately bytewise: a name shorter
+// than the suffix is compared whole and so never matches.
+bool HasDicSuffix(const char* pszName) {
+  const size_t nLength = strlen(pszName);
+  if (nLength < static_cast<size_t>(kDicSuffixLength)) return false;
+  const char* pszTail = pszName + nLength - kDicSuffixLength;
+  for (int i = 0; i < kDicSuffixLength; ++i) {
+    if (FoldAsciiLower(pszTail[i]) != kDicSuffix[i]) return false;
+  }
+  return true;
+}
+
+// Length of a string in a fixed buffer that may lack its terminator.
+int BoundedLength(const char* pch, int nCapacity) {
+  const void* pNul = memchr(pch, '\0', static_cast<size_t>(nCapacity));
+  return pNul ? static_cast<int>(static_cast<const char*>(pNul) - pch) : nCapacity;
+}
+
+}  // namespace
+
+int CInstallerApp::CheckHostInstalled() {
+  CString strInstallPath;
+  if (!ReadInstallPath(strInstallPath)) return 0;
+  if (!m_store.IsReady()) {
+    AfxMessageBox(msg::kHostInvalid, kStopStyle);
+    return 0;
+  }
+  return 1;
+}
+
+int CInstallerApp::ReadInstallPath(CString& strPath) {
+  strPath.Empty();
+
+  HKEY hKey = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
+    CScopedRegKey key(hKey);
+    // Zero-filled, so data shorter than the buffer is terminated even when
+    // stored without its NUL; data filling the buffer without a NUL has no
+    // end we could trust and counts as missing.
+    char szValue[kPathBufferSize] = {};
+    DWORD cbValue = sizeof(szValue);
+    if (RegQueryValueExA(key.Get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<LPBYTE>(szValue),
+                         &cbValue) == ERROR_SUCCESS) {
+      const int nLength = BoundedLength(szValue, sizeof(szValue));
+      if (nLength < kPathBufferSize) strPath = szValue;
+    }
+  }
+
+  if (strPath.IsEmpty()) {
+    AfxMessageBox(msg::kHostNotInstalled, kStopStyle);
+    return 0;
+  }
+  m_strInstallPath = strPath;
+  return 1;
+}
+
+int CInstallerApp::PrepareSources() {
+  if (!CollectSourceDics(m_sourceDics)) return 0;
+
+  char* pszRoot = m_strUserDicRoot.GetBuffer(kPathBufferSize);
+  const int nResult = m_store.GetUserDicRootPath(pszRoot, kUserDicKind, kUserDicFlag);
+  m_strUserDicRoot.ReleaseBuffer(BoundedLength(pszRoot, kPathBufferSize));
+
+  if (nResult == 0 || m_strUserDicRoot.IsEmpty()) {
+    AfxMessageBox(msg::kNoUserDicRoot, kStopStyle);
+    return 0;
+  }
+  return 1;
+}
+
+int CInstallerApp::GetSourceFolder(CString& strFolder) {
+  strFolder.Empty();
+  char* pszModule = strFolder.GetBuffer(kPathBufferSize);
+  const DWORD nModule = GetModuleFileNameA(m_hInstance, pszModule, kPathBufferSize);
+  // A full buffer means the path was cut (and, on older Windows, left without
+  // its NUL): no folder can be derived from it.
+  strFolder.ReleaseBuffer(nModule < static_cast<DWORD>(kPathBufferSize) ? static_cast<int>(nModule) : 0);
+  if (strFolder.IsEmpty()) {
+    AfxMessageBox(msg::kOutOfMemory, kStopStyle);
+    return 0;
+  }
+
+  char szDrive[AFX_MAX_DRIVE];
+  char szDir[AFX_MAX_DIR];
+  AfxSplitPath(strFolder, szDrive, szDir, nullptr, nullptr);
+  AfxMakePath(strFolder.GetBuffer(kPathBufferSize), kPathBufferSize, szDrive, szDir, nullptr, nullptr);
+  strFolder.ReleaseBuffer();
+  strFolder += kSourceFolderName;
+  return 1;
+}
+
+int CInstallerApp::CollectSourceDics(CStringArray& list) {
+  list.RemoveAll();
+
+  CString strFolder;
+  if (!GetSourceFolder(strFolder)) return 0;
+
+  WIN32_FIND_DATAA findData;
+  CScopedFindHandle find(FindFirstFileA(strFolder + kAllEntriesPattern, &findData));
+  if (find.IsValid()) {
+    do {
+      if ((findData.dwFileAttributes & kSkippedAttributes) != 0) continue;
+      // cFileName is the system's, always terminated within MAX_PATH.
+      if (!HasDicSuffix(findData.cFileName)) continue;
+      CString strPath;
+      strPath.Format("%s\\%s", static_cast<const char*>(strFolder), findData.cFileName);
+      list.Add(strPath);
+    } while (FindNextFileA(find.Get(), &findData));
+  }
+  find.Close();
+
+  if (list.IsEmpty()) {
+    AfxMessageBox(msg::kNoSourceDics, kStopStyle);
+    return 0;
+  }
+  return 1;
+}

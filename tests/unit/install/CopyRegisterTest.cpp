@@ -1,0 +1,296 @@
+#include <fakewin32.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "install/InstallTestSupport.h"
+
+namespace {
+
+const char kLegalQuestionRegistered[] =
+    "インストールするオプション辞書と同じ名前の辞書がすでに登録されています．\n\n辞書名 : Legal\n\n辞書を上書きしますか?";
+const char kLegalQuestionExists[] =
+    "オプション辞書のインストール先に同じ名前の辞書が存在しています．\n\n辞書名 : Legal\n\n辞書を上書きしますか?";
+const char kLegalCopyFailed[] =
+    "辞書のコピーができません.\n辞書ツールキットを起動して以下のオプション辞書を削除してください.\n\n"
+    "削除するオプション辞書 :  Legal\n\nその後システムを再起動して,再度インストールしてください.";
+const char kSettingFailed[] = "オプション辞書の設定に失敗しました.処理を中止します.";
+const char kRegisterFailed[] = "オプション辞書の登録に失敗しました.処理を中止します.";
+const char kRegisterLimit[] = "登録できるオプション辞書数が上限に達しました.処理を中止します.";
+
+const char kLegal[] = "C:\\Users\\taro\\Dic\\Legal.dic";
+const char kOldLegal[] = "D:\\Old\\Legal.dic";
+const char kOtherLegal[] = "E:\\B\\legal.DIC";
+const char kKeep[] = "D:\\Keep\\K.dic";
+
+class CopyRegisterTest : public InstallTest {
+ protected:
+  // Registered and enabled lists whose entries all exist on disk.
+  void Lists(const Strings& registered, const Strings& enabled) {
+    for (const Strings* list : {&registered, &enabled})
+      for (const std::string& path : *list)
+        if (!fakewin::FileExists(path)) fakewin::AddFile(path, "old");
+    lib().SetList(kRegistered, registered);
+    lib().SetList(kEnabled, enabled);
+  }
+  int Probes(const std::string& path) { return CountCallsStartingWith("CreateFileA " + path + " "); }
+};
+
+TEST_F(CopyRegisterTest, NothingInTheWayCopiesAndRegistersWithoutAsking) {
+  AddSource("Legal.DIC", "new");
+  AddSource("x.y.dic");
+  AddSource("表.Dic");
+  ReadyApp();
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  const Strings installed{kLegal, Dest("x.y.dic"), Dest("表.dic")};
+  EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_EQ("new", fakewin::FileContent(kLegal));
+  EXPECT_TRUE(fakewin::FileExists(Dest("表.dic")));
+  EXPECT_EQ(installed, lib().List(kRegistered));
+  EXPECT_EQ(installed, ToStrings(app().m_installedDics));
+  EXPECT_TRUE(lib().List(kEnabled).empty());
+  EXPECT_TRUE(engine().Calls().empty());
+  EXPECT_EQ(0, fakewin::OpenHandleCount());
+}
+
+TEST_F(CopyRegisterTest, RegisteredNamesakeElsewhereIsReplacedInBothLists) {
+  AddSource("Legal.DIC", "new");
+  Lists({kOldLegal, kKeep, kOtherLegal}, {kOldLegal, kKeep});
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  EXPECT_EQ(Strings{kLegalQuestionRegistered}, MessageTexts());
+  EXPECT_EQ(std::vector<UINT>{kQuestionStyle}, MessageStyles());
+  EXPECT_EQ((Strings{kKeep, kLegal}), lib().List(kRegistered));
+  EXPECT_EQ(Strings{kKeep}, lib().List(kEnabled));
+  EXPECT_EQ("old", fakewin::FileContent(kOldLegal));
+  EXPECT_EQ("new", fakewin::FileContent(kLegal));
+  EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
+  EXPECT_TRUE(engine().Calls().empty());  // the destination was not busy
+  EXPECT_EQ(0, fakewin::SleepCount());
+}
+
+TEST_F(CopyRegisterTest, DecliningEveryQuestionInstallsNothingButStillPrunes) {
+  AddSource("Legal.dic");
+  AddSource("Other.dic");
+  fakewin::AddFile(kOldLegal);
+  fakewin::AddFile(kKeep);
+  lib().SetList(kRegistered, {kOldLegal, "D:\\Gone\\Stale.dic", kKeep});
+  lib().SetList(kEnabled, {"D:\\Gone\\Stale.dic", kKeep});
+  fakewin::AddFile(Dest("Other.dic"), "mine");
+  fakewin::ScriptMessageBoxes({IDNO, IDNO});
+  ReadyApp();
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  const char kOtherQuestion[] =
+      "オプション辞書のインストール先に同じ名前の辞書が存在しています．\n\n辞書名 : Other\n\n辞書を上書きしますか?";
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kOtherQuestion}), MessageTexts());
+  EXPECT_TRUE(app().m_installedDics.IsEmpty());
+  EXPECT_EQ((Strings{kOldLegal, kKeep}), lib().List(kRegistered));
+  EXPECT_EQ(Strings{kKeep}, lib().List(kEnabled));
+  EXPECT_EQ("mine", fakewin::FileContent(Dest("Other.dic")));
+  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
+}
+
+TEST_F(CopyRegisterTest, BusyUnregisteredDestinationIsCopiedAtOnceWithoutRelease) {
+  AddSource("Legal.dic");
+  fakewin::AddFile(kLegal, "theirs");
+  fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
+  int imeMessages = 0;
+  fakewin::AddForeignWindow(nullptr, "HRN10UI", "HRN10_UI_MAIN", [&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+    ++imeMessages;
+    return 0;
+  });
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionExists, kLegalCopyFailed}), MessageTexts());
+  EXPECT_EQ((std::vector<UINT>{kQuestionStyle, kStopStyle}), MessageStyles());
+  EXPECT_EQ(1, fakewin::CountCalls("CopyFileA"));
+  EXPECT_EQ(1, Probes(kLegal));
+  EXPECT_TRUE(engine().Calls().empty());
+  EXPECT_EQ(0, imeMessages);
+  EXPECT_EQ(0, fakewin::SleepCount());
+  EXPECT_TRUE(lib().List(kRegistered).empty());
+}
+
+TEST_F(CopyRegisterTest, RegisteredDestinationThatStaysBusyIsProbedTenTimesThenCopyFailsAndIsPutBack) {
+  AddSource("Legal.dic");
+  Lists({kOldLegal, kKeep, kLegal, kOtherLegal}, {kKeep, kLegal});
+  fakewin::HoldForeignOpen(kLegal, GENERIC_READ, FILE_SHARE_READ);
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed}), MessageTexts());
+  EXPECT_EQ(1u, engine().Calls().size());
+  EXPECT_EQ(11, fakewin::SleepCount());
+  EXPECT_EQ(1 + 10, Probes(kLegal));
+  EXPECT_EQ(1, fakewin::CountCalls("CopyFileA"));
+  EXPECT_EQ((Strings{kKeep, kOldLegal, kLegal, kOtherLegal}), lib().List(kRegistered));
+  EXPECT_EQ(Strings{kKeep}, lib().List(kEnabled));
+  EXPECT_EQ(0, fakewin::OpenHandleCount());
+}
+
+TEST_F(CopyRegisterTest, RegisteredBusyDestinationReleasedByTheImeIsCopiedAfterOneProbe) {
+  AddSource("Legal.dic", "new");
+  Lists({kLegal}, {kLegal});
+  const int hold = fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
+  fakewin::AddForeignWindow(nullptr, "HRN10UI", "HRN10_UI_MAIN", [hold](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+    fakewin::ReleaseForeignOpen(hold);
+    return 0;
+  });
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  ASSERT_EQ(1u, engine().Calls().size());
+  EXPECT_TRUE(engine().Calls()[0].paths.empty());  // the enabled list without Legal.dic
+  EXPECT_EQ(1, fakewin::SleepCount());
+  EXPECT_EQ(1 + 1, Probes(kLegal));
+  EXPECT_EQ("new", fakewin::FileContent(kLegal));
+  EXPECT_EQ(Strings{kLegal}, lib().List(kRegistered));
+  EXPECT_TRUE(lib().List(kEnabled).empty());
+  EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
+}
+
+TEST_F(CopyRegisterTest, EngineRefusalPutsRegistrationsBackWithoutTouchingTheFile) {
+  AddSource("Legal.dic");
+  Lists({kOldLegal, kLegal, kKeep, kOtherLegal}, {kOldLegal, kKeep});
+  fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
+  engine().SetResult(1);
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed}), MessageTexts());
+  EXPECT_EQ((Strings{kKeep, kOldLegal, kLegal, kOtherLegal}), lib().List(kRegistered));
+  EXPECT_EQ(Strings{kKeep}, lib().List(kEnabled));
+  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
+  EXPECT_EQ(0, fakewin::SleepCount());
+  EXPECT_EQ("old", fakewin::FileContent(kLegal));
+}
+
+TEST_F(CopyRegisterTest, CopyFailureStopsAndKeepsEarlierInstallations) {
+  AddSource("First.dic");
+  AddSource("Legal.dic");
+  AddSource("Never.dic");
+  Lists({kOldLegal}, {kOldLegal});
+  fakewin::FailNth("CopyFileA", 2, ERROR_ACCESS_DENIED);
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed}), MessageTexts());
+  EXPECT_EQ((Strings{Dest("First.dic"), kOldLegal}), lib().List(kRegistered));
+  EXPECT_TRUE(lib().List(kEnabled).empty());
+  EXPECT_EQ(Strings{Dest("First.dic")}, ToStrings(app().m_installedDics));
+  EXPECT_FALSE(fakewin::FileExists(Dest("Never.dic")));
+}
+
+TEST_F(CopyRegisterTest, FullRegisteredListKeepsTheCopyAndStops) {
+  AddSource("Legal.dic");
+  fakewin::AddFile(kKeep);
+  lib().SetList(kRegistered, {kKeep});
+  lib().SetDword("OptionDic\\RegOptionDicNum", 65535);  // full; the entries in between unreadable
+  ReadyApp();
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ(Strings{kRegisterLimit}, MessageTexts());
+  EXPECT_EQ(std::vector<UINT>{kStopStyle}, MessageStyles());
+  EXPECT_TRUE(fakewin::FileExists(kLegal));
+  EXPECT_TRUE(app().m_installedDics.IsEmpty());
+}
+
+TEST_F(CopyRegisterTest, StaleRegistrationsArePrunedBeforeTheFirstCopy) {
+  AddSource("Legal.dic");
+  fakewin::AddFile(kKeep);
+  lib().SetList(kRegistered, {"D:\\Gone\\Old.dic", kKeep, "Z:\\NoDrive\\Old2.dic"});
+  lib().SetList(kEnabled, {kKeep, "D:\\Gone\\Old.dic"});
+  fakewin::FailNth("CopyFileA", 1);  // the lists as they were when copying began
+  ReadyApp();
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ(Strings{kKeep}, lib().List(kRegistered));
+  EXPECT_EQ(Strings{kKeep}, lib().List(kEnabled));
+  EXPECT_EQ(0, fakewin::OpenHandleCount());
+}
+
+TEST_F(CopyRegisterTest, FailedPruningStopsBeforeAnyFile) {
+  AddSource("Legal.dic");
+  lib().SetList(kRegistered, {"D:\\Gone\\Old.dic"});
+  ReadyApp();
+  app().m_installedDics.Add("from before");
+  lib().FailNth(testhost::kSetRegValue, 1, 5);
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ(Strings{kRegisterFailed}, MessageTexts());
+  EXPECT_EQ(Strings{"from before"}, ToStrings(app().m_installedDics));
+  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
+}
+
+TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStops) {
+  AddSource("Legal.dic");
+  Lists({kOldLegal}, {});
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+  lib().FailNth(testhost::kSetRegValue, 1, 5);
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed}), MessageTexts());
+  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kRegistered));
+}
+
+TEST_F(CopyRegisterTest, TooLongSourcePathStopsBeforeTouchingThatFile) {
+  // 14 bytes of folder and separator, 254 of name: 268 in all.
+  const std::string longName = std::string(250, 'L') + ".dic";
+  AddSource("First.dic");
+  AddSource(longName);
+  AddSource("Never.dic");
+  ReadyApp();
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ(Strings{"インストールする辞書のパスが長すぎます.処理を中止します.\n\n辞書 : " + longName}, MessageTexts());
+  EXPECT_EQ(std::vector<UINT>{kStopStyle}, MessageStyles());
+  EXPECT_EQ(Strings{Dest("First.dic")}, lib().List(kRegistered));
+  EXPECT_EQ(1, fakewin::CountCalls("CopyFileA"));
+  EXPECT_EQ(Strings{Dest("First.dic")}, ToStrings(app().m_installedDics));
+}
+
+TEST_F(CopyRegisterTest, ProbeTellsAbsentFreeAndBusyApart) {
+  MakeApp();
+  fakewin::AddFile(Dest("free.dic"));
+  fakewin::AddFile(Dest("ro.dic"), "", FILE_ATTRIBUTE_READONLY);
+  fakewin::AddFile(Dest("held.dic"));
+  fakewin::HoldForeignOpen(Dest("held.dic"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  fakewin::AddFolder(Dest("folder.dic"));
+
+  EXPECT_EQ(CInstallerApp::kTargetAbsent, app().ProbeTargetFile(Dest("none.dic").c_str()));
+  EXPECT_EQ(CInstallerApp::kTargetAbsent, app().ProbeTargetFile("C:\\NoSuchFolder\\x.dic"));
+  EXPECT_EQ(CInstallerApp::kTargetFree, app().ProbeTargetFile(Dest("free.dic").c_str()));
+  // Windows refuses write access to a read-only file; Wine running as root
+  // does not, so this is pinned here.
+  EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("ro.dic").c_str()));
+  EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("held.dic").c_str()));
+  EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("folder.dic").c_str()));
+  EXPECT_EQ(0, fakewin::OpenHandleCount());
+}
+
+}  // namespace
