@@ -21,7 +21,8 @@ void Reset();
 
 // ---- Record of calls -------------------------------------------------------
 // One entry per Win32 call the double served, "Name arg1 arg2 ..." with string
-// arguments as given (code page 932 bytes) and numbers in decimal.
+// arguments as given (code page 932 bytes) and numbers in decimal; a null
+// string reads NULL, a resource id #id, a handle its value in decimal.
 const std::vector<std::string>& Calls();
 int CountCalls(const std::string& api);  // by function name, e.g. "LoadLibraryA"
 void ClearCalls();
@@ -51,6 +52,7 @@ std::vector<std::string> ListFolder(const std::string& path);  // names only
 // Another process opens the file with this access and sharing; it stays open
 // until ReleaseForeignOpen. Share modes are enforced in both directions, and a
 // read-only file refuses write access to everyone, as on Windows.
+// Returns -1 and holds nothing when Windows would refuse that open.
 int HoldForeignOpen(const std::string& path, DWORD access, DWORD shareMode);
 void ReleaseForeignOpen(int holdId);
 int OpenHandleCount();  // handles the program has open (files and searches)
@@ -108,7 +110,10 @@ std::vector<HWND> ProgramWindows();
 DWORD WindowStyle(HWND hwnd);
 DWORD WindowExStyle(HWND hwnd);
 std::string WindowClassName(HWND hwnd);
-RECT WindowRect(HWND hwnd);  // in the parent's client coordinates
+// In the parent's client coordinates. CW_USEDEFAULT places a top-level window
+// at 22,22 with 768 x 576; WS_MAXIMIZE fills the work area 0,0,1024,768. The
+// client area is the whole window: the double draws no frame or caption.
+RECT WindowRect(HWND hwnd);
 HICON WindowIcon(HWND hwnd, int which);  // ICON_BIG or ICON_SMALL as set by WM_SETICON
 bool HasMenu(HWND hwnd);
 bool SystemMenuHasClose(HWND hwnd);

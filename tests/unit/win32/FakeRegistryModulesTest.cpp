@@ -1,0 +1,136 @@
+#include <fakewin32.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kKey[] = "Software\\Heronix\\Fumidori\\1.0";
+
+class FakeRegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fakewin::Reset(); }
+};
+
+TEST_F(FakeRegistryTest, NestedKeysOpenWithoutRegardToCaseAndMissingOnesAreNotFound) {
+  fakewin::SetRegString(HKEY_LOCAL_MACHINE, kKey, "InstallPath", "C:\\Fumidori");
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\heronix\\FUMIDORI\\1.0", 0, KEY_READ, &key));
+  EXPECT_EQ(1, fakewin::OpenKeyCount());
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  EXPECT_EQ(0, fakewin::OpenKeyCount());
+
+  HKEY missing = nullptr;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &missing));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Heronix\\Fumidori\\2.0", 0,
+                                                KEY_READ, &missing));
+  EXPECT_EQ(0, fakewin::OpenKeyCount());
+}
+
+TEST_F(FakeRegistryTest, QueryReportsSizesAndCopiesTheStoredBytesExactly) {
+  fakewin::SetRegString(HKEY_LOCAL_MACHINE, kKey, "InstallPath", "C:\\F");
+  fakewin::SetRegRaw(HKEY_LOCAL_MACHINE, kKey, "Bare", REG_SZ, "C:\\G");  // no terminating NUL
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key));
+
+  DWORD type = 0;
+  DWORD size = 0;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "installpath", nullptr, &type, nullptr, &size));
+  EXPECT_EQ(5u, size);
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+
+  char small[4] = {'#', '#', '#', '#'};
+  size = sizeof(small);
+  EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "InstallPath", nullptr, nullptr, reinterpret_cast<LPBYTE>(small),
+                                              &size));
+  EXPECT_EQ(5u, size);
+
+  char buffer[16];
+  std::memset(buffer, '#', sizeof(buffer));
+  size = sizeof(buffer);
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Bare", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size));
+  EXPECT_EQ(4u, size);
+  EXPECT_EQ("C:\\G#", std::string(buffer, 5));  // nothing appended
+
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "Other", nullptr, nullptr, nullptr, &size));
+  RegCloseKey(key);
+}
+
+class FakeModulesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fakewin::Reset(); }
+  static int Answer() { return 42; }
+};
+
+TEST_F(FakeModulesTest, LoadLibraryMatchesWithoutRegardToCaseAndCountsReferences) {
+  fakewin::AddModule("HRNCMN10.DLL", {{"Entry@4", fakewin::Export(&Answer)}});
+  HMODULE first = LoadLibraryA("hrncmn10.dll");
+  HMODULE second = LoadLibraryA("HRNCMN10.DLL");
+  ASSERT_NE(nullptr, first);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(2, fakewin::ModuleRefCount("HRNCMN10.DLL"));
+  EXPECT_NE(nullptr, GetProcAddress(first, "Entry@4"));
+  EXPECT_EQ(nullptr, GetProcAddress(first, "entry@4"));  // export names are exact
+  EXPECT_EQ(static_cast<DWORD>(ERROR_PROC_NOT_FOUND), GetLastError());
+
+  EXPECT_TRUE(FreeLibrary(first));
+  EXPECT_TRUE(fakewin::IsModuleLoaded("HRNCMN10.DLL"));
+  EXPECT_TRUE(FreeLibrary(second));
+  EXPECT_FALSE(fakewin::IsModuleLoaded("HRNCMN10.DLL"));
+  EXPECT_EQ(nullptr, GetProcAddress(first, "Entry@4"));
+
+  EXPECT_EQ(nullptr, LoadLibraryA("C:\\Other\\HRNCMN10.DLL"));  // a path is another name
+  EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+}
+
+TEST_F(FakeModulesTest, ModuleFileNameIsCutAndTerminatedWhenTheBufferIsShort) {
+  char path[MAX_PATH];
+  EXPECT_EQ(19u, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  EXPECT_STREQ("C:\\KIT\\LexPlant.exe", path);
+  EXPECT_EQ(19u, GetModuleFileNameA(GetModuleHandleA(nullptr), path, 20));
+
+  char shortBuffer[8];
+  EXPECT_EQ(8u, GetModuleFileNameA(nullptr, shortBuffer, sizeof(shortBuffer)));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
+  EXPECT_STREQ("C:\\KIT\\", shortBuffer);
+}
+
+TEST(FakePlatformTest, VersionNeedsItsSizeAndCodePageDecidesLeadBytes) {
+  fakewin::Reset();
+  OSVERSIONINFOA info = {};
+  EXPECT_FALSE(GetVersionExA(&info));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+  info.dwOSVersionInfoSize = sizeof(info);
+  ASSERT_TRUE(GetVersionExA(&info));
+  EXPECT_EQ(5u, info.dwMajorVersion);
+  EXPECT_EQ(static_cast<DWORD>(VER_PLATFORM_WIN32_NT), info.dwPlatformId);
+
+  EXPECT_TRUE(IsDBCSLeadByte(0x81));
+  EXPECT_TRUE(IsDBCSLeadByte(0xFC));
+  EXPECT_FALSE(IsDBCSLeadByte(0xA0));  // half-width katakana
+  fakewin::SetAnsiCodePage(1252);
+  EXPECT_FALSE(IsDBCSLeadByte(0x81));
+}
+
+TEST(FakeMemoryTest, AllocationsZeroOnRequestAndAreCounted) {
+  fakewin::Reset();
+  auto* global = static_cast<unsigned char*>(GlobalAlloc(GPTR, 64));
+  ASSERT_NE(nullptr, global);
+  EXPECT_EQ(0, global[63]);
+  EXPECT_EQ(1, fakewin::LiveGlobalAllocations());
+  EXPECT_EQ(nullptr, GlobalFree(global));
+  EXPECT_EQ(0, fakewin::LiveGlobalAllocations());
+
+  auto* block = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, 4));
+  ASSERT_NE(nullptr, block);
+  std::memset(block, 0xAB, 4);
+  block = static_cast<unsigned char*>(HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block, 8));
+  ASSERT_NE(nullptr, block);
+  EXPECT_EQ(0xAB, block[3]);
+  EXPECT_EQ(0, block[7]);
+  EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, block));
+}
+
+}  // namespace

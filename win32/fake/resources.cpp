@@ -1,0 +1,206 @@
+// Menus, the window menu, accelerators, icons, cursors and brushes. Resource
+// handles are stable per id, as Windows shares loaded resources.
+#include "FakeState.h"
+
+namespace fakewin {
+namespace internal {
+namespace {
+
+// The window menu Windows gives a window with WS_SYSMENU; 0 separates.
+const std::vector<UINT> kSystemMenuItems = {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, 0, SC_CLOSE};
+
+std::string ResourceKey(const char* kind, HINSTANCE instance, LPCSTR name) {
+  std::string key = kind;
+  key += instance == nullptr ? ":system:" : ":module:";
+  if (name == nullptr) return key + "NULL";
+  if (IS_INTRESOURCE(name)) return key + "#" + std::to_string(reinterpret_cast<uintptr_t>(name));
+  for (const std::string& ch : Characters(name)) {
+    key += (ch.size() == 1 && ch[0] >= 'a' && ch[0] <= 'z') ? std::string(1, static_cast<char>(ch[0] - 32)) : ch;
+  }
+  return key;
+}
+
+template <typename H>
+H SharedResource(const std::string& key) {
+  HANDLE& h = S().resources[key];
+  if (h == nullptr) h = NewHandle<HANDLE>();
+  return reinterpret_cast<H>(h);
+}
+
+Menu* MenuOf(HMENU menu) {
+  auto it = S().menus.find(menu);
+  return it == S().menus.end() ? nullptr : &it->second;
+}
+
+Window* SystemMenuOwner(HMENU menu) {
+  for (auto& [hwnd, w] : S().windows) {
+    if (w->sysMenu == menu) return w.get();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+HMENU NewMenu(std::vector<UINT> items) {
+  HMENU menu = NewHandle<HMENU>();
+  S().menus[menu] = Menu{std::move(items)};
+  return menu;
+}
+
+}  // namespace internal
+
+using namespace internal;
+
+bool HasMenu(HWND hwnd) {
+  Window* w = FindWindowObject(hwnd);
+  return w != nullptr && w->menu != nullptr;
+}
+
+bool SystemMenuHasClose(HWND hwnd) {
+  Window* w = FindWindowObject(hwnd);
+  if (w == nullptr) return false;
+  if (w->sysMenu == nullptr) return (w->style & WS_SYSMENU) != 0;
+  Menu* menu = MenuOf(w->sysMenu);
+  if (menu == nullptr) return false;
+  for (UINT id : menu->items) {
+    if (id == SC_CLOSE) return true;
+  }
+  return false;
+}
+
+}  // namespace fakewin
+
+using namespace fakewin;
+using namespace fakewin::internal;
+
+BOOL WINAPI SetMenu(HWND hWnd, HMENU hMenu) {
+  if (Enter("SetMenu", hWnd, hMenu)) return FALSE;
+  Window* w = FindProgramWindow(hWnd);
+  if (w == nullptr) {
+    SetError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  if (w->style & WS_CHILD) {
+    SetError(ERROR_INVALID_PARAMETER);  // child windows cannot have menus
+    return FALSE;
+  }
+  if (hMenu != nullptr && MenuOf(hMenu) == nullptr) {
+    SetError(ERROR_INVALID_MENU_HANDLE);
+    return FALSE;
+  }
+  w->menu = hMenu;
+  return TRUE;
+}
+
+HMENU WINAPI GetMenu(HWND hWnd) {
+  if (Enter("GetMenu", hWnd)) return nullptr;
+  Window* w = FindWindowObject(hWnd);
+  if (w == nullptr) {
+    SetError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  return (w->style & WS_CHILD) ? nullptr : w->menu;
+}
+
+HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
+  if (Enter("GetSystemMenu", hWnd, bRevert)) return nullptr;
+  Window* w = FindProgramWindow(hWnd);
+  if (w == nullptr) {
+    SetError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  if (bRevert) {
+    if (w->sysMenu) S().menus.erase(w->sysMenu);
+    w->sysMenu = nullptr;
+    return nullptr;
+  }
+  if (!(w->style & WS_SYSMENU)) return nullptr;
+  if (w->sysMenu == nullptr) w->sysMenu = NewMenu(kSystemMenuItems);
+  return w->sysMenu;
+}
+
+BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
+  if (Enter("RemoveMenu", hMenu, uPosition, uFlags)) return FALSE;
+  Menu* menu = MenuOf(hMenu);
+  if (menu == nullptr) {
+    SetError(ERROR_INVALID_MENU_HANDLE);
+    return FALSE;
+  }
+  auto& items = menu->items;
+  if (uFlags & MF_BYPOSITION) {
+    if (uPosition >= items.size()) {
+      SetError(ERROR_MENU_ITEM_NOT_FOUND);
+      return FALSE;
+    }
+    items.erase(items.begin() + uPosition);
+    return TRUE;
+  }
+  for (auto it = items.begin(); it != items.end(); ++it) {
+    if (*it == uPosition && uPosition != 0) {
+      items.erase(it);
+      return TRUE;
+    }
+  }
+  SetError(ERROR_MENU_ITEM_NOT_FOUND);
+  return FALSE;
+}
+
+BOOL WINAPI DestroyMenu(HMENU hMenu) {
+  if (Enter("DestroyMenu", hMenu)) return FALSE;
+  if (MenuOf(hMenu) == nullptr || SystemMenuOwner(hMenu) != nullptr) {
+    SetError(ERROR_INVALID_MENU_HANDLE);
+    return FALSE;
+  }
+  S().menus.erase(hMenu);
+  for (auto& [hwnd, w] : S().windows) {
+    if (w->menu == hMenu) w->menu = nullptr;
+  }
+  return TRUE;
+}
+
+int WINAPI GetMenuItemCount(HMENU hMenu) {
+  if (Enter("GetMenuItemCount", hMenu)) return -1;
+  Menu* menu = MenuOf(hMenu);
+  if (menu == nullptr) {
+    SetError(ERROR_INVALID_MENU_HANDLE);
+    return -1;
+  }
+  return static_cast<int>(menu->items.size());
+}
+
+UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos) {
+  if (Enter("GetMenuItemID", hMenu, nPos)) return static_cast<UINT>(-1);
+  Menu* menu = MenuOf(hMenu);
+  if (menu == nullptr || nPos < 0 || nPos >= static_cast<int>(menu->items.size())) return static_cast<UINT>(-1);
+  return menu->items[nPos];
+}
+
+HMENU WINAPI LoadMenuA(HINSTANCE hInstance, LPCSTR lpMenuName) {
+  if (Enter("LoadMenuA", hInstance, lpMenuName)) return nullptr;
+  return NewMenu({});
+}
+
+HACCEL WINAPI LoadAcceleratorsA(HINSTANCE hInstance, LPCSTR lpTableName) {
+  if (Enter("LoadAcceleratorsA", hInstance, lpTableName)) return nullptr;
+  return SharedResource<HACCEL>(ResourceKey("accel", hInstance, lpTableName));
+}
+
+int WINAPI TranslateAcceleratorA(HWND hWnd, HACCEL hAccTable, LPMSG lpMsg) {
+  if (Enter("TranslateAcceleratorA", hWnd, hAccTable, lpMsg ? lpMsg->message : 0u)) return 0;
+  return 0;
+}
+
+HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
+  if (Enter("LoadIconA", hInstance, lpIconName)) return nullptr;
+  return SharedResource<HICON>(ResourceKey("icon", hInstance, lpIconName));
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
+  if (Enter("LoadCursorA", hInstance, lpCursorName)) return nullptr;
+  return SharedResource<HCURSOR>(ResourceKey("cursor", hInstance, lpCursorName));
+}
+
+HBRUSH WINAPI GetSysColorBrush(int nIndex) {
+  if (Enter("GetSysColorBrush", nIndex)) return nullptr;
+  return SharedResource<HBRUSH>("brush:" + std::to_string(nIndex));
+}
