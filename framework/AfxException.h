@@ -24,3 +24,12 @@ class CMemoryException : public CException {
 // Throws the framework's one static CMemoryException: allocating a new one
 // could fail for the very reason it reports.
 [[noreturn]] void AfxThrowMemoryException();
+
+// C++ exceptions cannot unwind through the system's frames around a window or
+// dialog procedure. The procedures park what they catch; the framework call
+// that entered the system (creation, DoModal, SendMessage, DestroyWindow)
+// rethrows it, with its own type, once the system has returned. Call
+// AfxParkException inside the handler that caught e. A second exception
+// parked before the first was rethrown is released: one report is enough.
+void AfxParkException(CException* e);
+void AfxRethrowParkedException();

@@ -12,10 +12,13 @@ class CFrameWnd : public CWnd {
   CFrameWnd();
   ~CFrameWnd() override;
 
+  // Creates the frame hidden unless the style says otherwise. When creation
+  // fails after the window existed, the frame has deleted itself.
   virtual BOOL LoadFrame(UINT nIDResource, DWORD dwDefaultStyle = WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE,
                          CWnd* pParentWnd = nullptr, void* pContext = nullptr);
   // Base version: a frame without a class name gets the framework's frame
-  // class (CS_DBLCLKS, arrow cursor, no brush). Returns TRUE.
+  // class (CS_DBLCLKS, arrow cursor, no brush); the client edge is added to
+  // the extended style. Returns TRUE.
   BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
   // Routes a command to the frame, then to the application.
   BOOL OnCmdMsg(UINT nID, int nCode) override;

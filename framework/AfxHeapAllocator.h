@@ -17,6 +17,7 @@ class CHeapAllocator {
   CHeapAllocator(const CHeapAllocator<U>&) {}  // NOLINT: allocator rebinding
 
   T* allocate(std::size_t n) {
+    if (n > static_cast<std::size_t>(-1) / sizeof(T)) AfxThrowMemoryException();
     void* p = HeapAlloc(GetProcessHeap(), 0, n * sizeof(T));
     if (p == nullptr) AfxThrowMemoryException();
     return static_cast<T*>(p);

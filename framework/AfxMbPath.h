@@ -16,7 +16,8 @@ void AfxSplitPath(const char* path, char* drive, char* dir, char* fname, char* e
 
 // Composes like _makepath: drive, then dir with a "\" added unless it already
 // ends in "\" or "/", then fname, then ext with a "." added unless present.
-// Writes at most nCapacity - 1 bytes; returns FALSE when the result was cut.
+// Returns FALSE, leaving path empty, when the result would not fit in
+// nCapacity bytes: a cut path could name another file.
 BOOL AfxMakePath(char* path, int nCapacity, const char* drive, const char* dir, const char* fname,
                  const char* ext);
 

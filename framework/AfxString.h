@@ -46,6 +46,8 @@ class CString {
   void Reserve(int nCapacity);
   void Assign(const char* pch, int nLength);
   void Release();
+  // Appends; pch may point into this string's own buffer.
+  void Append(const char* pch, int nLength);
 
   char* m_pchData;
   int m_nLength;

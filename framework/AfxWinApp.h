@@ -34,7 +34,12 @@ class CWinApp : public CCmdTarget {
 
  private:
   friend int AfxWinMain(HINSTANCE, HINSTANCE, LPSTR, int);
+  friend LPCSTR AfxGetAppName();
+  // Title from AFX_IDS_APP_TITLE, else the program file's base name.
+  void LoadAppName();
+
   CString m_strAppName;
+  int m_nExitCode;  // wParam of WM_QUIT
 };
 
 CWinApp* AfxGetApp();

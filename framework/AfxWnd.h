@@ -20,6 +20,9 @@ class CWnd : public CCmdTarget {
   HWND GetSafeHwnd() const { return m_hWnd; }
   // The object attached to hWnd, or null for a window the framework did not create.
   static CWnd* FromHandlePermanent(HWND hWnd);
+  // Binds this object to an existing window, or releases it from its window.
+  BOOL Attach(HWND hWndNew);
+  HWND Detach();
 
   // Creates a child window; PreCreateWindow may change every argument.
   virtual BOOL Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
@@ -63,6 +66,8 @@ class CWnd : public CCmdTarget {
 
 // Registers (once) and names a window class with the framework's window
 // procedure and the given class style, cursor, background brush and icon.
+// The name stays valid for the life of the process; null when the class
+// cannot be registered.
 LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr, HBRUSH hbrBackground = nullptr,
                            HICON hIcon = nullptr);
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
