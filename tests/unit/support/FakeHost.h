@@ -38,7 +38,10 @@ struct LibCall {
 
 // The common library: values keyed by path ("OptionDic\RegOptionDicNum"),
 // names matched without regard to ASCII case as the registry does.
-// Absent value: result 2 (absent key would be 1). Writes create values.
+// Absent value: result 2 (absent key would be 1), for reads and deletions
+// alike. Writes create values. A read of the wrong type answers 13, one
+// whose capacity is too small 234. Only HKEY_CURRENT_USER holds values.
+// The user dictionary folder defaults to "C:\Users\taro\Dic".
 class CommonLibrary {
  public:
   static CommonLibrary& Get();
@@ -84,7 +87,7 @@ class Engine {
 
   struct Call {
     int command;                     // first argument
-    bool blockValid;                 // 788-byte layout as expected
+    bool blockValid;                 // 5 at 284, 16384 at 308, an address at 312, all else zero
     std::vector<std::string> paths;  // strings of the list buffer, in order
     std::string buffer;              // all 16384 bytes
     std::string block;               // all 788 bytes (address field zeroed)

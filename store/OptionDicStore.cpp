@@ -1,0 +1,132 @@
+#include "store/OptionDicStore.h"
+
+#include <cstring>
+
+#include "store/OptionDicStoreInternal.h"
+
+namespace {
+
+const char kCommonLibraryFile[] = "HRNCMN10.DLL";
+const char kExportGenerateUserDicRootPath[] = "_QLMS_GenerateUserDicRootPath@12";
+const char kExportGetRegValue[] = "_QLMR_GetRegValueA@28";
+const char kExportSetRegValue[] = "_QLMR_SetRegValueA@28";
+const char kExportDeleteRegKeyData[] = "_QLMR_DeleteRegKeyDataA@20";
+
+const DWORD kReadFlags = 1;
+const DWORD kWriteFlags = 0x8001;  // the read flag plus 0x8000
+const DWORD kReserved = 0;
+const DWORD kDeleteSingleValue = 1;
+const DWORD kDwordSize = sizeof(DWORD);
+
+const char kOptionDicPathFormat[] = "OptionDic\\%s";
+const char kAssistantCountPath[] = "AssistantDic\\AssistantDicNum";
+const char kAssistantFirstPath[] = "AssistantDic\\AssistantDic1";
+
+const int kAssistantReadFailed = -2;
+
+HKEY SettingsRoot() { return HKEY_CURRENT_USER; }
+
+// GetProcAddress hands back a generic address; going through void(*)()
+// keeps GCC from warning about the cast to the typed entry point.
+template <typename Fn>
+Fn BindEntryPoint(HMODULE hModule, const char* pszName) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(hModule, pszName)));
+}
+
+CString OptionDicPath(const char* pszName) {
+  CString path;
+  path.Format(kOptionDicPathFormat, pszName);
+  return path;
+}
+
+}  // namespace
+
+COptionDicStore::COptionDicStore()
+    : m_hLibrary(nullptr),
+      m_pfnGenerateUserDicRootPath(nullptr),
+      m_pfnGetRegValue(nullptr),
+      m_pfnSetRegValue(nullptr),
+      m_pfnDeleteRegKeyData(nullptr) {
+  m_hLibrary = LoadLibraryA(kCommonLibraryFile);
+  if (!m_hLibrary) return;
+  m_pfnGenerateUserDicRootPath = BindEntryPoint<PFN_GenerateUserDicRootPath>(m_hLibrary, kExportGenerateUserDicRootPath);
+  m_pfnGetRegValue = BindEntryPoint<PFN_GetRegValue>(m_hLibrary, kExportGetRegValue);
+  m_pfnSetRegValue = BindEntryPoint<PFN_SetRegValue>(m_hLibrary, kExportSetRegValue);
+  m_pfnDeleteRegKeyData = BindEntryPoint<PFN_DeleteRegKeyData>(m_hLibrary, kExportDeleteRegKeyData);
+}
+
+COptionDicStore::~COptionDicStore() {
+  if (m_hLibrary) FreeLibrary(m_hLibrary);
+  m_hLibrary = nullptr;
+  m_pfnGenerateUserDicRootPath = nullptr;
+  m_pfnGetRegValue = nullptr;
+  m_pfnSetRegValue = nullptr;
+  m_pfnDeleteRegKeyData = nullptr;
+}
+
+int COptionDicStore::IsReady() const {
+  return m_hLibrary && m_pfnGenerateUserDicRootPath && m_pfnGetRegValue && m_pfnSetRegValue &&
+                 m_pfnDeleteRegKeyData
+             ? 1
+             : 0;
+}
+
+int COptionDicStore::GetUserDicRootPath(char* pszBuffer, const char* pszKind, int nFlag) {
+  if (!IsReady()) return 0;
+  return m_pfnGenerateUserDicRootPath(pszBuffer, pszKind, nFlag);
+}
+
+int COptionDicStore::CallGet(const char* pszPath, DWORD dwType, void* pData, DWORD* pcbData) {
+  return m_pfnGetRegValue(SettingsRoot(), kReadFlags, kReserved, pszPath, dwType, pData, pcbData);
+}
+
+int COptionDicStore::GetDword(const char* pszName, DWORD* pdwValue) {
+  if (!IsReady()) return kStoreNotReady;
+  DWORD cbData = kDwordSize;
+  return CallGet(OptionDicPath(pszName), REG_DWORD, pdwValue, &cbData);
+}
+
+int COptionDicStore::GetString(const char* pszName, char* pszBuffer, DWORD* pcbCapacity) {
+  if (!IsReady()) return kStoreNotReady;
+  return CallGet(OptionDicPath(pszName), REG_SZ, pszBuffer, pcbCapacity);
+}
+
+int COptionDicStore::SetDword(const char* pszName, DWORD dwValue) {
+  if (!IsReady()) return kStoreNotReady;
+  return m_pfnSetRegValue(SettingsRoot(), kWriteFlags, kReserved, OptionDicPath(pszName), REG_DWORD, &dwValue,
+                          kDwordSize);
+}
+
+int COptionDicStore::SetString(const char* pszName, const char* pszValue) {
+  if (!IsReady()) return kStoreNotReady;
+  DWORD cbData = static_cast<DWORD>(std::strlen(pszValue)) + 1;
+  return m_pfnSetRegValue(SettingsRoot(), kWriteFlags, kReserved, OptionDicPath(pszName), REG_SZ, pszValue,
+                          cbData);
+}
+
+int COptionDicStore::DeleteValue(const char* pszName) {
+  if (!IsReady()) return kStoreNotReady;
+  return m_pfnDeleteRegKeyData(SettingsRoot(), kReadFlags, kReserved, kDeleteSingleValue, OptionDicPath(pszName));
+}
+
+int COptionDicStore::ReadAssistantDics(CStringArray& list) {
+  if (!IsReady()) return kStoreNotReady;
+  list.RemoveAll();
+
+  DWORD dwCount = 0;
+  DWORD cbData = kDwordSize;
+  int result = CallGet(kAssistantCountPath, REG_DWORD, &dwCount, &cbData);
+  if (IsAbsentResult(result)) return kStoreOk;
+  if (result != kStoreOk) return kAssistantReadFailed;
+  if (dwCount == 0) return kStoreOk;
+
+  // One byte beyond the offered capacity keeps the text terminated whatever
+  // the library writes.
+  char szPath[kStorePathBufferSize + 1] = {0};
+  cbData = kStorePathBufferSize;
+  result = CallGet(kAssistantFirstPath, REG_SZ, szPath, &cbData);
+  if (IsAbsentResult(result)) return kStoreOk;
+  if (result != kStoreOk) return kAssistantReadFailed;
+  list.Add(szPath);
+  return kStoreOk;
+}

@@ -1,0 +1,17 @@
+// Shared by the store's sources only: result codes and sizes of the common
+// library's contract that more than one of them needs.
+#pragma once
+
+#include <windows.h>
+
+const int kStoreOk = 0;
+const int kStoreNotReady = -1;
+
+// The library's read results for "nothing there": no such key, no such value.
+const int kLibAbsentKey = 1;
+const int kLibAbsentValue = 2;
+
+// Reading buffers and compared paths: 260 bytes with the terminating NUL.
+const int kStorePathBufferSize = MAX_PATH;
+
+inline bool IsAbsentResult(int result) { return result == kLibAbsentKey || result == kLibAbsentValue; }

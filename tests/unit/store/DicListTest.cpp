@@ -1,0 +1,216 @@
+#include "StoreTestSupport.h"
+
+namespace storetest {
+namespace {
+
+const bool kEnabled = true;
+const bool kRegistered = false;
+const char kRegCount[] = "OptionDic\\RegOptionDicNum";
+const char kEnabledCount[] = "OptionDic\\OptionDicNum";
+
+using DicListTest = StoreTest;
+
+TEST_F(DicListTest, TheEnabledListIsWrittenAsOptionDICAndFoundAsOptionDic) {
+  EXPECT_EQ(0, store().AddToList("C:\\Dic\\A.dic", DICLIST_ENABLED));
+  EXPECT_EQ((Entries{"Set OptionDic\\OptionDIC1 C:\\Dic\\A.dic", "Set OptionDic\\OptionDicNum 1"}),
+            Changes());
+
+  lib().ClearCalls();
+  EXPECT_EQ(2, store().FindInList("c:\\dic\\a.DIC", DICLIST_ENABLED));
+  auto reads = lib().CallsOf(testhost::kGetRegValue);
+  ASSERT_EQ(2u, reads.size());
+  EXPECT_EQ("OptionDic\\OptionDicNum", reads[0].path);
+  EXPECT_EQ("OptionDic\\OptionDic1", reads[1].path);
+  EXPECT_EQ(0, store().FindInList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+}
+
+TEST_F(DicListTest, TheRegisteredListUsesRegOptionDicNames) {
+  lib().SetList(kRegistered, {"C:\\Dic\\A.dic"});
+  EXPECT_EQ(0, store().AddToList("C:\\Dic\\B.dic", DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"C:\\Dic\\A.dic", "C:\\Dic\\B.dic"}), lib().List(kRegistered));
+  EXPECT_EQ(2u, lib().Dword(kRegCount));
+}
+
+TEST_F(DicListTest, FindPrefersTheSamePathAnywhereOverAnEarlierNamesake) {
+  lib().SetList(kRegistered, {"C:\\A\\W.dic", "D:\\Other\\X.dic", "C:\\A\\Y.dic", "C:\\A\\Z.dic", "C:\\Dic\\X.dic"});
+  EXPECT_EQ(2, store().FindInList("C:\\Dic\\X.dic", DICLIST_REGISTERED));
+  lib().SetList(kRegistered, {"C:\\A\\W.dic", "D:\\Other\\X.dic"});
+  EXPECT_EQ(1, store().FindInList("C:\\Dic\\X.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(0, store().FindInList("C:\\Dic\\Q.dic", DICLIST_REGISTERED));
+}
+
+TEST_F(DicListTest, FindAnswersNothingWithoutACountOrWithCountZero) {
+  lib().SetString("OptionDic\\RegOptionDic1", "C:\\Dic\\A.dic");
+  EXPECT_EQ(0, store().FindInList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+  lib().SetDword(kRegCount, 0);
+  EXPECT_EQ(0, store().FindInList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+}
+
+TEST_F(DicListTest, FindReadsAtMost65535EntriesWhateverTheStoredCount) {
+  lib().SetList(kRegistered, {"C:\\Dic\\A.dic"});
+  lib().SetDword(kRegCount, 0xFFFFFFFF);
+  EXPECT_EQ(2, store().FindInList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(1u + 65535u, lib().CallsOf(testhost::kGetRegValue).size());
+}
+
+TEST_F(DicListTest, FindMatchesFileNamesWhoseTrailBytesLookLikeBackslashes) {
+  // ソ is 0x83 0x5C and 表 0x95 0x5C: split byte by byte, both names would be ".dic".
+  lib().SetList(kRegistered, {"C:\\A\\ソ.dic"});
+  EXPECT_EQ(1, store().FindInList("D:\\B\\ソ.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(0, store().FindInList("D:\\B\\表.dic", DICLIST_REGISTERED));
+}
+
+TEST_F(DicListTest, AddStopsAtFifteenEnabledEntries) {
+  lib().SetDword(kEnabledCount, 14);
+  EXPECT_EQ(0, store().AddToList("C:\\Dic\\A.dic", DICLIST_ENABLED));
+  EXPECT_EQ("C:\\Dic\\A.dic", lib().String("OptionDic\\OptionDIC15"));
+  EXPECT_EQ(15u, lib().Dword(kEnabledCount));
+
+  lib().ClearCalls();
+  EXPECT_EQ(2, store().AddToList("C:\\Dic\\B.dic", DICLIST_ENABLED));
+  EXPECT_TRUE(Changes().empty());
+}
+
+TEST_F(DicListTest, AddStopsAt65535RegisteredEntries) {
+  lib().SetDword(kRegCount, 65534);
+  EXPECT_EQ(0, store().AddToList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+  EXPECT_EQ("C:\\Dic\\A.dic", lib().String("OptionDic\\RegOptionDic65535"));
+  EXPECT_EQ(65535u, lib().Dword(kRegCount));
+
+  lib().ClearCalls();
+  EXPECT_EQ(2, store().AddToList("C:\\Dic\\B.dic", DICLIST_REGISTERED));
+  EXPECT_TRUE(Changes().empty());
+}
+
+TEST_F(DicListTest, AddSkipsTheSamePathButAppendsANamesakeFromAnotherFolder) {
+  lib().SetList(kRegistered, {"C:\\Dic\\A.dic"});
+  EXPECT_EQ(1, store().AddToList("c:\\DIC\\a.dic", DICLIST_REGISTERED));
+  EXPECT_TRUE(Changes().empty());
+  EXPECT_EQ(0, store().AddToList("D:\\Other\\A.dic", DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"C:\\Dic\\A.dic", "D:\\Other\\A.dic"}), lib().List(kRegistered));
+}
+
+TEST_F(DicListTest, AddWithoutACountStartsAfreshAtEntryOne) {
+  lib().SetString("OptionDic\\RegOptionDic1", "C:\\Stale\\Old.dic");
+  EXPECT_EQ(0, store().AddToList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"C:\\Dic\\A.dic"}), lib().List(kRegistered));
+  EXPECT_EQ(1u, lib().Dword(kRegCount));
+}
+
+TEST_F(DicListTest, AddReportsAFailedWriteAndNeverCountsAnUnwrittenEntry) {
+  lib().SetList(kRegistered, {"C:\\Dic\\A.dic"});
+  lib().FailNth(testhost::kSetRegValue, 1, 5);
+  EXPECT_EQ(3, store().AddToList("C:\\Dic\\B.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(1u, lib().Dword(kRegCount));
+
+  lib().FailNth(testhost::kSetRegValue, 2, 5);
+  EXPECT_EQ(3, store().AddToList("C:\\Dic\\B.dic", DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"C:\\Dic\\A.dic"}), lib().List(kRegistered));
+}
+
+TEST_F(DicListTest, ReadSkipsGapsAndRejectsCountsAbove65535) {
+  lib().SetList(kEnabled, {"C:\\A.dic", "C:\\B.dic", "C:\\C.dic"});
+  lib().Remove("OptionDic\\OptionDIC2");
+  CStringArray list;
+  list.Add("left over");
+  EXPECT_EQ(0, store().ReadList(list, DICLIST_ENABLED));
+  EXPECT_EQ((Entries{"C:\\A.dic", "C:\\C.dic"}), ToEntries(list));
+
+  lib().SetDword(kEnabledCount, 65536);
+  EXPECT_EQ(1, store().ReadList(list, DICLIST_ENABLED));
+  EXPECT_EQ(0, list.GetSize());
+
+  lib().Remove(kEnabledCount);
+  list.Add("left over");
+  EXPECT_EQ(0, store().ReadList(list, DICLIST_ENABLED));
+  EXPECT_EQ(0, list.GetSize());
+}
+
+TEST_F(DicListTest, RemoveInPathModeRewritesCountFirstAndLeavesNothingAboveTheNewCount) {
+  lib().SetList(kRegistered, {"C:\\A.dic", "C:\\B.dic", "C:\\C.dic"});
+  lib().ClearCalls();
+  EXPECT_EQ(0, store().RemoveFromList("c:\\b.DIC", DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{
+                "Set OptionDic\\RegOptionDicNum 0",
+                "Delete OptionDic\\RegOptionDic1",
+                "Delete OptionDic\\RegOptionDic2",
+                "Delete OptionDic\\RegOptionDic3",
+                "Set OptionDic\\RegOptionDic1 C:\\A.dic",
+                "Set OptionDic\\RegOptionDicNum 1",
+                "Set OptionDic\\RegOptionDic2 C:\\C.dic",
+                "Set OptionDic\\RegOptionDicNum 2",
+            }),
+            Changes());
+  EXPECT_FALSE(lib().Has("OptionDic\\RegOptionDic3"));
+}
+
+TEST_F(DicListTest, RemoveInNameModeCollectsNamesakesFromEveryFolder) {
+  lib().SetList(kEnabled, {"C:\\A\\X.dic", "E:\\Y.dic", "D:\\B\\x.DIC"});
+  CStringArray removed;
+  removed.Add("earlier");
+  EXPECT_EQ(0, store().RemoveFromList("F:\\New\\X.dic", DICLIST_ENABLED, &removed));
+  EXPECT_EQ((Entries{"earlier", "C:\\A\\X.dic", "D:\\B\\x.DIC"}), ToEntries(removed));
+  EXPECT_EQ((Entries{"E:\\Y.dic"}), lib().List(kEnabled));
+  EXPECT_EQ("E:\\Y.dic", lib().String("OptionDic\\OptionDIC1"));
+
+  lib().SetList(kEnabled, {"C:\\A\\X.dic", "D:\\B\\x.DIC"});
+  removed.RemoveAll();
+  EXPECT_EQ(0, store().RemoveFromList("F:\\New\\X.dic", DICLIST_ENABLED, &removed));
+  EXPECT_EQ(2, removed.GetSize());
+  EXPECT_EQ(0u, lib().Dword(kEnabledCount));
+}
+
+TEST_F(DicListTest, RemoveWithoutAMatchRewritesTheSameList) {
+  lib().SetList(kRegistered, {"C:\\B.dic", "C:\\A.dic"});
+  EXPECT_EQ(0, store().RemoveFromList("C:\\Z.dic", DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"C:\\B.dic", "C:\\A.dic"}), lib().List(kRegistered));
+}
+
+TEST_F(DicListTest, RemoveOnAListWithAGapKeepsTheEntriesAroundIt) {
+  // The read skips entry 2; its deletion then finds nothing to delete.
+  lib().SetList(kRegistered, {"C:\\A.dic", "C:\\B.dic", "C:\\C.dic"});
+  lib().Remove("OptionDic\\RegOptionDic2");
+  EXPECT_EQ(0, store().RemoveFromList("C:\\A.dic", DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"C:\\C.dic"}), lib().List(kRegistered));
+}
+
+TEST_F(DicListTest, RemoveLeavesACountAbove65535AndAMissingCountAlone) {
+  lib().SetDword(kRegCount, 65536);
+  EXPECT_EQ(1, store().RemoveFromList("C:\\A.dic", DICLIST_REGISTERED));
+  EXPECT_TRUE(Changes().empty());
+
+  lib().Remove(kRegCount);
+  EXPECT_EQ(0, store().RemoveFromList("C:\\A.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(0u, lib().Dword(kRegCount));
+}
+
+TEST_F(DicListTest, ARewriteThatFailsHalfwayCountsExactlyWhatWasRewritten) {
+  lib().SetList(kRegistered, {"C:\\A.dic", "C:\\B.dic", "C:\\C.dic", "C:\\D.dic"});
+  // Writes: count 0, entry 1, count 1, entry 2 (fails).
+  lib().FailNth(testhost::kSetRegValue, 4, 5);
+  EXPECT_EQ(-2, store().RemoveFromList("C:\\B.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(1u, lib().Dword(kRegCount));
+  EXPECT_EQ((Entries{"C:\\A.dic"}), lib().List(kRegistered));
+
+  lib().SetList(kRegistered, {"C:\\A.dic", "C:\\B.dic"});
+  lib().FailNth(testhost::kDeleteRegKeyData, 2, 5);
+  EXPECT_EQ(-2, store().RemoveFromList("C:\\B.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(0u, lib().Dword(kRegCount));
+}
+
+TEST_F(DicListTest, EveryListOperationRefusesWhenNotReady) {
+  store_.reset();
+  fakewin::Reset();
+  testhost::Reset();
+  COptionDicStore unbound;
+  CStringArray list;
+  list.Add("kept");
+  EXPECT_EQ(-1, unbound.FindInList("C:\\A.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(-1, unbound.AddToList("C:\\A.dic", DICLIST_ENABLED));
+  EXPECT_EQ(-1, unbound.RemoveFromList("C:\\A.dic", DICLIST_ENABLED, &list));
+  EXPECT_EQ(-1, unbound.ReadList(list, DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"kept"}), ToEntries(list));
+}
+
+}  // namespace
+}  // namespace storetest
