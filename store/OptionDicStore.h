@@ -56,15 +56,19 @@ class COptionDicStore {
   // 2 an entry equals the path; 1 none does, but one has the same file
   // name; 0 neither (also when the count cannot be read).
   int FindInList(const char* pszPath, int bEnabledList);
-  // 0 appended; 1 already listed, nothing written; 2 list full; 3 a write failed.
+  // 0 appended (a list without a count starts at entry 1); 1 already listed,
+  // nothing written; 2 list full; 3 the count could not be read or a write
+  // failed.
   int AddToList(const char* pszPath, int bEnabledList);
   // With pRemoved: name mode, every entry with the path's file name moves to
   // the end of *pRemoved. Without: path mode, entries equal to the path are
-  // dropped. 0 done; 1 stored count above 65535, nothing changed; -2 a write
-  // or deletion failed (the stored count then covers what was rewritten).
+  // dropped. 0 done; 1 stored count above 65535, nothing changed; -2 the
+  // count could not be read (nothing changed) or a write or deletion failed
+  // (the stored count then covers what was rewritten).
   int RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved = nullptr);
   // 0 the readable entries in order (empty when there is no count);
-  // 1 stored count above 65535, list empty.
+  // 1 stored count above 65535, list empty; -2 the count could not be read
+  // for another reason than its absence, list empty.
   int ReadList(CStringArray& list, int bEnabledList);
 
   // ---- Path comparison ----

@@ -15,6 +15,7 @@ const int kListFull = 2;
 const int kAddWriteFailed = 3;
 // ReadList and RemoveFromList
 const int kCountTooLarge = 1;
+const int kCountUnreadable = -2;
 const int kRewriteFailed = -2;
 
 // No list ever holds more; a stored count beyond this is not believed.
@@ -95,9 +96,14 @@ int COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
 
   DWORD dwCount = 0;
   DWORD dwNumber = 1;
-  if (GetDword(names.pszCount, &dwCount) == kStoreOk) {
+  const int nCountRead = GetDword(names.pszCount, &dwCount);
+  if (nCountRead == kStoreOk) {
     if (dwCount >= names.dwMaxEntries) return kListFull;
     dwNumber = dwCount + 1;
+  } else if (!IsAbsentResult(nCountRead)) {
+    // Only a list without a count starts afresh: starting over because the
+    // library failed would cut a stored list down to this one entry.
+    return kAddWriteFailed;
   }
   // The entry goes first so that the count never covers an unwritten entry.
   if (SetString(EntryName(names.pszPrefix, dwNumber), pszPath) != kStoreOk) return kAddWriteFailed;
@@ -150,7 +156,11 @@ int COptionDicStore::ReadList(CStringArray& list, int bEnabledList) {
   list.RemoveAll();
 
   DWORD dwCount = 0;
-  if (GetDword(names.pszCount, &dwCount) != kStoreOk) return kStoreOk;
+  const int nCountRead = GetDword(names.pszCount, &dwCount);
+  if (IsAbsentResult(nCountRead)) return kStoreOk;
+  // A count the library failed to read is not an empty list: a rewrite based
+  // on it would wipe the stored list.
+  if (nCountRead != kStoreOk) return kCountUnreadable;
   if (dwCount > kMaxStoredCount) return kCountTooLarge;
 
   CString entry;

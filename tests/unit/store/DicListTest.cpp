@@ -108,6 +108,18 @@ TEST_F(DicListTest, AddReportsAFailedWriteAndNeverCountsAnUnwrittenEntry) {
   EXPECT_EQ((Entries{"C:\\Dic\\A.dic"}), lib().List(kRegistered));
 }
 
+TEST_F(DicListTest, ACountTheLibraryFailsToReadNeverWipesTheList) {
+  lib().SetList(kRegistered, {"C:\\Dic\\A.dic", "C:\\Dic\\B.dic"});
+  lib().FailReadsOf(kRegCount, 5);
+  CStringArray list;
+  EXPECT_EQ(-2, store().ReadList(list, DICLIST_REGISTERED));
+  EXPECT_EQ(0, list.GetSize());
+  EXPECT_EQ(3, store().AddToList("C:\\Dic\\C.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(-2, store().RemoveFromList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+  EXPECT_TRUE(Changes().empty());
+  EXPECT_EQ((Entries{"C:\\Dic\\A.dic", "C:\\Dic\\B.dic"}), lib().List(kRegistered));
+}
+
 TEST_F(DicListTest, ReadSkipsGapsAndRejectsCountsAbove65535) {
   lib().SetList(kEnabled, {"C:\\A.dic", "C:\\B.dic", "C:\\C.dic"});
   lib().Remove("OptionDic\\OptionDIC2");
