@@ -501,6 +501,33 @@ def check_program(pe, c):
         c.expect(dll.lower() in SYSTEM_DLLS, "imports %s, which is not a Windows system DLL" % dll)
 
 
+# Every message box text, spelled here independently of the C++ sources: the
+# program must hold each one in code page 932, NUL-terminated, byte for byte.
+MESSAGES = [
+    "メモリ不足のため処理できません.",
+    "辞書ツールキットが起動中です.\nオプション辞書をインストールする場合は,辞書ツールキットを閉じて「OK」を押してください.",
+    "Fumidori V1.0がインストールされていません.処理を中止します.",
+    "Fumidori のインストール状態が不正です.処理を中止します.",
+    "インストールする辞書がありません.処理を中止します.",
+    "ユーザプロファイルのパスを取得できません.処理を中止します.",
+    "オプション辞書の登録に失敗しました.処理を中止します.",
+    "オプション辞書の設定に失敗しました.処理を中止します.",
+    "インストールするオプション辞書と同じ名前の辞書がすでに登録されています．\n\n辞書名 : %s\n\n辞書を上書きしますか?",
+    "オプション辞書のインストール先に同じ名前の辞書が存在しています．\n\n辞書名 : %s\n\n辞書を上書きしますか?",
+    "辞書のコピーができません.\n辞書ツールキットを起動して以下のオプション辞書を削除してください.\n\n"
+    "削除するオプション辞書 :  %s\n\nその後システムを再起動して,再度インストールしてください.",
+    "登録できるオプション辞書数が上限に達しました.処理を中止します.",
+    "インストールしたオプション辞書を有効にできません.\n辞書ツールキットを起動し,有効にするオプション辞書を選択してください.",
+    "同時に使用することのできるオプション辞書数の上限(15)に達しました.\nインストールしたオプション辞書の一部が有効になっていません.\n"
+    "辞書ツールキットを起動し,有効にするオプション辞書を選択してください.",
+]
+
+
+def check_messages(data, c):
+    for text in MESSAGES:
+        c.expect(text.encode("cp932") + b"\0" in data, "message text missing or not code page 932: %r" % text[:24])
+
+
 def main(argv):
     if len(argv) != 1:
         print(__doc__.strip(), file=sys.stderr)
@@ -511,6 +538,7 @@ def main(argv):
     if data[:2] == b"MZ":
         pe = Pe(data)
         check_program(pe, c)
+        check_messages(data, c)
         res = pe.resources()
     else:
         res = read_res(data)
