@@ -64,7 +64,8 @@ class COptionDicStore {
   // the end of *pRemoved. Without: path mode, entries equal to the path are
   // dropped. 0 done; 1 stored count above 65535, nothing changed; -2 the
   // count could not be read (nothing changed) or a write or deletion failed
-  // (the stored count then covers what was rewritten).
+  // (the stored count then covers what was rewritten). Deleting an entry
+  // the library reports absent counts as done: a gap must not end the rewrite.
   int RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved = nullptr);
   // 0 the readable entries in order (empty when there is no count);
   // 1 stored count above 65535, list empty; -2 the count could not be read

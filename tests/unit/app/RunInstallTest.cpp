@@ -7,6 +7,7 @@
 
 #include "framework/Afx.h"
 #include "support/AppFixture.h"
+#include "ui/MainFrm.h"
 #include "ui/resource.h"
 
 namespace {
@@ -52,21 +53,21 @@ class RunInstallTest : public AppFixture {
   HWND AddImeWindow() { return fakewin::AddForeignWindow(nullptr, "HRN10UI", "Fumidori HRN10_UI_MAIN"); }
 };
 
-TEST_F(RunInstallTest, EveryWayOutOfTheConfirmationEndsTheRunSilently) {
-  const std::vector<std::vector<Step>> ways = {
-      {{Step::Press, IDCANCEL}}, {{Step::Escape, 0}}, {{Step::CloseBox, 0}}};
-  for (const auto& way : ways) {
-    SetUp();
-    fakewin::ScriptDialog(IDD_CONFIRM, way);
-    EXPECT_EQ(0, Run());
-    EXPECT_EQ(1u, fakewin::Dialogs().size());
-    EXPECT_EQ(IDCANCEL, fakewin::Dialogs()[0].result);
-    EXPECT_TRUE(fakewin::MessageBoxes().empty());
-    EXPECT_TRUE(NothingWritten());
-    EXPECT_TRUE(fakewin::ProgramWindows().empty()) << "the hidden frame must be gone";
-    TearDown();
-  }
+class LeaveConfirmationTest : public RunInstallTest, public ::testing::WithParamInterface<Step> {};
+
+TEST_P(LeaveConfirmationTest, EndsTheRunSilently) {
+  fakewin::ScriptDialog(IDD_CONFIRM, {GetParam()});
+  EXPECT_EQ(0, Run());
+  ASSERT_EQ(1u, fakewin::Dialogs().size());
+  EXPECT_EQ(IDCANCEL, fakewin::Dialogs()[0].result);
+  EXPECT_TRUE(fakewin::MessageBoxes().empty());
+  EXPECT_TRUE(NothingWritten());
+  EXPECT_TRUE(fakewin::ProgramWindows().empty()) << "the hidden frame must be gone";
 }
+
+INSTANTIATE_TEST_SUITE_P(CancelEscapeAndCloseBox, LeaveConfirmationTest,
+                         ::testing::Values(Step{Step::Press, IDCANCEL}, Step{Step::Escape, 0},
+                                           Step{Step::CloseBox, 0}));
 
 TEST_F(RunInstallTest, AConfirmationThatCannotOpenEndsTheRun) {
   fakewin::FailDialog(IDD_CONFIRM);
@@ -253,6 +254,14 @@ TEST_F(RunInstallTest, MemoryExhaustionShowsOneMessageAndKeepsWhatWasInstalled) 
   EXPECT_TRUE(fakewin::ProgramWindows().empty());
 }
 
+TEST_F(RunInstallTest, AnyFrameworkExceptionGetsTheMemoryMessage) {
+  Install();
+  engine().OnCall([] { throw new CException; });
+  fakewin::ScriptDialog(IDD_COMPLETE, {{Step::Press, IDOK}});
+  EXPECT_EQ(0, Run());
+  EXPECT_EQ(std::vector<std::string>{kMemoryMessage}, MessageTexts());
+}
+
 TEST_F(RunInstallTest, HeapExhaustionInsideTheFrameworkReachesTheSameHandler) {
   HWND toolkit = fakewin::AddForeignWindow(nullptr, kToolkitClass, "toolkit");
   Install();
@@ -266,6 +275,28 @@ TEST_F(RunInstallTest, HeapExhaustionInsideTheFrameworkReachesTheSameHandler) {
   EXPECT_EQ(0, Run());
   EXPECT_EQ((std::vector<std::string>{kToolkitQuestion, kMemoryMessage}), MessageTexts());
   EXPECT_TRUE(fakewin::ProgramWindows().empty());
+}
+
+TEST_F(RunInstallTest, TheTitleOfEveryMessageComesFromTheStringTable) {
+  fakewin::SetResourceString(0xE000, "Title from the table");
+  fakewin::DeleteRegKey(HKEY_LOCAL_MACHINE, kHostKey);
+  Install();
+  CInstallerApp installer;
+  AfxWinMain(::GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL);
+  ASSERT_EQ(1u, fakewin::MessageBoxes().size());
+  EXPECT_EQ("Title from the table", fakewin::MessageBoxes()[0].caption);
+}
+
+TEST_F(RunInstallTest, TheAboutCommandRunsTheVersionBoxOwnedByTheFrame) {
+  CInstallerApp& installer = MakeApp();
+  CMainFrame* pFrame = new CMainFrame;
+  installer.m_pMainWnd = pFrame;
+  ASSERT_TRUE(pFrame->LoadFrame(IDR_MAINFRAME));
+  ::SendMessageA(pFrame->m_hWnd, WM_COMMAND, MAKEWPARAM(ID_APP_ABOUT, 0), 0);
+  ASSERT_EQ(1u, fakewin::Dialogs().size());
+  EXPECT_EQ(IDD_ABOUTBOX, fakewin::Dialogs()[0].templateId);
+  EXPECT_EQ(pFrame->m_hWnd, fakewin::Dialogs()[0].owner);
+  pFrame->DestroyWindow();
 }
 
 }  // namespace
