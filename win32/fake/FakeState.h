@@ -148,6 +148,7 @@ struct State {
   // Registry
   std::map<HKEY, std::shared_ptr<RegKey>> regRoots;
   std::map<HKEY, std::shared_ptr<RegKey>> openKeys;
+  std::set<HKEY> machineKeys;  // open keys below HKEY_LOCAL_MACHINE
 
   // Modules
   std::vector<Module> modules;

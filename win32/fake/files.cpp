@@ -423,6 +423,10 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
       error = ERROR_FILE_EXISTS;
     } else if (dst.node == src.node) {
       error = ERROR_SHARING_VIOLATION;
+    } else if (dst.node->attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
+      // Windows replaces a hidden or system file only with one that carries
+      // the same attributes; the double refuses it outright.
+      error = ERROR_ACCESS_DENIED;
     } else {
       // The destination is written exclusively.
       error = CheckOpen(dst.node, GENERIC_WRITE, 0);

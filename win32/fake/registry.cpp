@@ -1,5 +1,6 @@
 // In-memory registry: HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER trees whose
-// key and value names compare without regard to case.
+// key and value names compare without regard to case. The program runs as a
+// standard user: keys below HKEY_LOCAL_MACHINE open for reading only.
 #include <cstring>
 
 #include "FakeState.h"
@@ -13,6 +14,10 @@ std::shared_ptr<RegKey>& RootOf(HKEY root) {
   if (!key) key = std::make_shared<RegKey>();
   return key;
 }
+
+// KEY_SET_VALUE, KEY_CREATE_SUB_KEY, DELETE, WRITE_DAC, WRITE_OWNER, and the
+// generic rights that include writing.
+constexpr REGSAM kWriteAccess = 0x0002 | 0x0004 | 0x00010000 | 0x00040000 | 0x00080000 | GENERIC_WRITE | 0x10000000;
 
 bool IsPredefined(HKEY key) {
   return key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE || key == HKEY_USERS;
@@ -125,8 +130,11 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
   if (!from) return ERROR_INVALID_HANDLE;
   auto key = SubKey(from, lpSubKey ? lpSubKey : "", false);
   if (!key) return ERROR_FILE_NOT_FOUND;
+  const bool machine = hKey == HKEY_LOCAL_MACHINE || S().machineKeys.count(hKey) != 0;
+  if (machine && (samDesired & kWriteAccess) != 0) return ERROR_ACCESS_DENIED;
   HKEY handle = NewHandle<HKEY>();
   S().openKeys[handle] = key;
+  if (machine) S().machineKeys.insert(handle);
   *phkResult = handle;
   return ERROR_SUCCESS;
 }
@@ -161,5 +169,6 @@ LONG WINAPI RegCloseKey(HKEY hKey) {
   if (Enter("RegCloseKey", hKey)) return static_cast<LONG>(LastError());
   if (IsPredefined(hKey)) return ERROR_SUCCESS;
   if (S().openKeys.erase(hKey) == 0) return ERROR_INVALID_HANDLE;
+  S().machineKeys.erase(hKey);
   return ERROR_SUCCESS;
 }

@@ -148,6 +148,8 @@ TEST_F(FakeFilesTest, CopyFileFailuresNameTheirCause) {
   fakewin::AddFile("C:\\Src\\A.dic", "a", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
   fakewin::AddFile("C:\\Dic\\RO.dic", "", FILE_ATTRIBUTE_READONLY);
   fakewin::AddFile("C:\\Dic\\B.dic", "b");
+  fakewin::AddFile("C:\\Dic\\Hidden.dic", "h", FILE_ATTRIBUTE_HIDDEN);
+  fakewin::AddFile("C:\\Dic\\System.dic", "s", FILE_ATTRIBUTE_SYSTEM);
   struct Case {
     const char* src;
     const char* dst;
@@ -157,6 +159,8 @@ TEST_F(FakeFilesTest, CopyFileFailuresNameTheirCause) {
       {"C:\\Src\\none.dic", "C:\\Dic\\X.dic", FALSE, ERROR_FILE_NOT_FOUND},
       {"C:\\Src\\A.dic", "C:\\NoDir\\X.dic", FALSE, ERROR_PATH_NOT_FOUND},
       {"C:\\Src\\A.dic", "C:\\Dic\\RO.dic", FALSE, ERROR_ACCESS_DENIED},
+      {"C:\\Src\\A.dic", "C:\\Dic\\Hidden.dic", FALSE, ERROR_ACCESS_DENIED},
+      {"C:\\Src\\A.dic", "C:\\Dic\\System.dic", FALSE, ERROR_ACCESS_DENIED},
       {"C:\\Src\\A.dic", "C:\\Dic\\B.dic", TRUE, ERROR_FILE_EXISTS},
   };
   for (const Case& c : cases) {
@@ -164,6 +168,7 @@ TEST_F(FakeFilesTest, CopyFileFailuresNameTheirCause) {
     EXPECT_FALSE(CopyFileA(c.src, c.dst, c.failIfExists));
     EXPECT_EQ(c.error, GetLastError());
   }
+  EXPECT_EQ("h", fakewin::FileContent("C:\\Dic\\Hidden.dic"));
   EXPECT_TRUE(CopyFileA("C:\\Src\\A.dic", "C:\\Dic\\B.dic", FALSE));
   EXPECT_EQ("a", fakewin::FileContent("C:\\Dic\\B.dic"));
   EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE), GetFileAttributesA("C:\\Dic\\B.dic"));

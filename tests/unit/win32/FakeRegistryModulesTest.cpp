@@ -58,6 +58,35 @@ TEST_F(FakeRegistryTest, QueryReportsSizesAndCopiesTheStoredBytesExactly) {
   RegCloseKey(key);
 }
 
+TEST_F(FakeRegistryTest, MachineKeysOpenForReadingOnlyAsForAStandardUser) {
+  fakewin::SetRegString(HKEY_LOCAL_MACHINE, kKey, "InstallPath", "C:\\Fumidori");
+  fakewin::SetRegString(HKEY_CURRENT_USER, kKey, "Dic", "C:\\Dic");
+  const REGSAM kCreateSubKey = 0x0004, kDelete = 0x00010000, kWriteDac = 0x00040000, kWriteOwner = 0x00080000;
+  for (REGSAM access : {REGSAM{KEY_SET_VALUE}, kCreateSubKey, kDelete, kWriteDac, kWriteOwner, REGSAM{KEY_WRITE},
+                        REGSAM{KEY_ALL_ACCESS}, REGSAM{KEY_READ | KEY_SET_VALUE}}) {
+    SCOPED_TRACE(access);
+    HKEY key = reinterpret_cast<HKEY>(1);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, access, &key));
+    EXPECT_EQ(nullptr, key);
+  }
+  HKEY missing = nullptr;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\None", 0, KEY_WRITE, &missing));
+  EXPECT_EQ(0, fakewin::OpenKeyCount());
+
+  // The restriction follows the tree, not the handle the open starts from.
+  HKEY software = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &software));
+  HKEY key = nullptr;
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(software, "Heronix\\Fumidori\\1.0", 0, KEY_WRITE, &key));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(software, "Heronix\\Fumidori\\1.0", 0, KEY_READ, &key));
+  RegCloseKey(key);
+  RegCloseKey(software);
+
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key));
+  RegCloseKey(key);
+  EXPECT_EQ(0, fakewin::OpenKeyCount());
+}
+
 class FakeModulesTest : public ::testing::Test {
  protected:
   void SetUp() override { fakewin::Reset(); }
