@@ -19,9 +19,6 @@ const char kTargetPathFormat[] = "%s\\%s.dic";
 const DWORD kReleasePauseMs = 50;
 const int kMaxReleasePauses = 11;
 
-// Path buffers hold 259 bytes and the NUL.
-const int kMaxPathLength = MAX_PATH - 1;
-
 enum { kGoOn = 1, kStop = 0 };
 
 // Results of AddToList.
@@ -41,17 +38,6 @@ void ShowStopFormatted(const char* pszFormat, const char* pszArgument) {
   AfxMessageBox(strText, kStopStyle);
 }
 
-// The base name of a source path, or false when the path is longer than the
-// host's path buffers, in which case the user has been told which file.
-bool GetBaseName(const CString& strSource, char (&szBaseName)[AFX_MAX_FNAME]) {
-  char szExt[AFX_MAX_EXT];
-  AfxSplitPath(strSource, nullptr, nullptr, szBaseName, szExt);
-  if (strSource.GetLength() <= kMaxPathLength) return true;
-
-  ShowStopFormatted(msg::kSourcePathTooLongFmt, CString(szBaseName) + szExt);
-  return false;
-}
-
 // Registered entries taken out for a file that could not be taken over go
 // back to the end of the registered list; the enabled list is left as is.
 void PutBackRegistrations(COptionDicStore& store, const CStringArray& removed) {
@@ -69,8 +55,10 @@ void WaitForRelease(CInstallerApp& app, const char* pszTarget) {
 }
 
 int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
+  // Source paths fit in 260 bytes (longer ones were refused when the sources
+  // were collected), so the base name is never cut.
   char szBaseName[AFX_MAX_FNAME];
-  if (!GetBaseName(strSource, szBaseName)) return kStop;
+  AfxSplitPath(strSource, nullptr, nullptr, szBaseName, nullptr);
 
   CString strTarget;
   strTarget.Format(kTargetPathFormat, static_cast<const char*>(app.m_strUserDicRoot), szBaseName);

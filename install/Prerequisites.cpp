@@ -89,7 +89,10 @@ int CInstallerApp::PrepareSources() {
 
   char* pszRoot = m_strUserDicRoot.GetBuffer(kPathBufferSize);
   const int nResult = m_store.GetUserDicRootPath(pszRoot, kUserDicKind, kUserDicFlag);
-  m_strUserDicRoot.ReleaseBuffer(BoundedLength(pszRoot, kPathBufferSize));
+  // A folder filling the whole buffer without a terminator has no end we
+  // could trust, as for the install folder: it counts as not obtained.
+  const int nRootLength = BoundedLength(pszRoot, kPathBufferSize);
+  m_strUserDicRoot.ReleaseBuffer(nRootLength < kPathBufferSize ? nRootLength : 0);
 
   if (nResult == 0 || m_strUserDicRoot.IsEmpty()) {
     AfxMessageBox(msg::kNoUserDicRoot, kStopStyle);
@@ -112,9 +115,22 @@ int CInstallerApp::GetSourceFolder(CString& strFolder) {
 
   char szDrive[AFX_MAX_DRIVE];
   char szDir[AFX_MAX_DIR];
-  AfxSplitPath(strFolder, szDrive, szDir, nullptr, nullptr);
-  AfxMakePath(strFolder.GetBuffer(kPathBufferSize), kPathBufferSize, szDrive, szDir, nullptr, nullptr);
-  strFolder.ReleaseBuffer();
+  char szName[AFX_MAX_FNAME];
+  char szExt[AFX_MAX_EXT];
+  AfxSplitPath(strFolder, szDrive, szDir, szName, szExt);
+  // The split cuts a part longer than its buffer (a UNC folder beyond 255
+  // bytes): the folder rebuilt from a cut part would name another place.
+  const size_t nSplitLength = strlen(szDrive) + strlen(szDir) + strlen(szName) + strlen(szExt);
+  BOOL bBuilt = FALSE;
+  if (nSplitLength == static_cast<size_t>(strFolder.GetLength())) {
+    bBuilt = AfxMakePath(strFolder.GetBuffer(kPathBufferSize), kPathBufferSize, szDrive, szDir, nullptr, nullptr);
+    strFolder.ReleaseBuffer();
+  }
+  if (!bBuilt) {
+    strFolder.Empty();
+    AfxMessageBox(msg::kOutOfMemory, kStopStyle);
+    return 0;
+  }
   strFolder += kSourceFolderName;
   return 1;
 }
@@ -132,6 +148,16 @@ int CInstallerApp::CollectSourceDics(CStringArray& list) {
       if ((findData.dwFileAttributes & kSkippedAttributes) != 0) continue;
       // cFileName is the system's, always terminated within MAX_PATH.
       if (!HasDicSuffix(findData.cFileName)) continue;
+      // The copy step and the host keep paths in 260-byte buffers; a longer
+      // one is refused now, before anything has been changed.
+      if (strFolder.GetLength() + 1 + static_cast<int>(strlen(findData.cFileName)) >= kPathBufferSize) {
+        CString strText;
+        strText.Format(msg::kSourcePathTooLongFmt, findData.cFileName);
+        find.Close();
+        list.RemoveAll();
+        AfxMessageBox(strText, kStopStyle);
+        return 0;
+      }
       CString strPath;
       strPath.Format("%s\\%s", static_cast<const char*>(strFolder), findData.cFileName);
       list.Add(strPath);

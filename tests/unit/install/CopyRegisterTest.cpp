@@ -144,7 +144,10 @@ TEST_F(CopyRegisterTest, RegisteredBusyDestinationReleasedByTheImeIsCopiedAfterO
   AddSource("Legal.dic", "new");
   Lists({kLegal}, {kLegal});
   const int hold = fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
-  fakewin::AddForeignWindow(nullptr, "HRN10UI", "HRN10_UI_MAIN", [hold](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+  Strings told;
+  engine().OnCall([&] { told.push_back("engine"); });
+  fakewin::AddForeignWindow(nullptr, "HRN10UI", "HRN10_UI_MAIN", [&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+    told.push_back("ime");
     fakewin::ReleaseForeignOpen(hold);
     return 0;
   });
@@ -153,6 +156,7 @@ TEST_F(CopyRegisterTest, RegisteredBusyDestinationReleasedByTheImeIsCopiedAfterO
 
   EXPECT_EQ(1, app().InstallDictionaries());
 
+  EXPECT_EQ((Strings{"engine", "ime"}), told);
   ASSERT_EQ(1u, engine().Calls().size());
   EXPECT_TRUE(engine().Calls()[0].paths.empty());  // the enabled list without Legal.dic
   EXPECT_EQ(1, fakewin::SleepCount());
@@ -181,6 +185,21 @@ TEST_F(CopyRegisterTest, EngineRefusalPutsRegistrationsBackWithoutTouchingTheFil
   EXPECT_EQ("old", fakewin::FileContent(kLegal));
 }
 
+TEST_F(CopyRegisterTest, PutBackStopsAtTheFirstEntryTheListDoesNotTake) {
+  AddSource("Legal.dic");
+  // The same path twice, as a list edited by other means may hold it: its
+  // second put-back answers "already listed".
+  Lists({kOldLegal, kKeep, kOldLegal, kOtherLegal}, {});
+  fakewin::FailNth("CopyFileA", 1, ERROR_ACCESS_DENIED);
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed}), MessageTexts());
+  EXPECT_EQ((Strings{kKeep, kOldLegal}), lib().List(kRegistered));
+}
+
 TEST_F(CopyRegisterTest, CopyFailureStopsAndKeepsEarlierInstallations) {
   AddSource("First.dic");
   AddSource("Legal.dic");
@@ -199,18 +218,29 @@ TEST_F(CopyRegisterTest, CopyFailureStopsAndKeepsEarlierInstallations) {
   EXPECT_FALSE(fakewin::FileExists(Dest("Never.dic")));
 }
 
-TEST_F(CopyRegisterTest, FullRegisteredListKeepsTheCopyAndStops) {
+TEST_F(CopyRegisterTest, RegistrationRefusedAfterTheCopyKeepsItAndStops) {
   AddSource("Legal.dic");
+  AddSource("Never.dic");
   fakewin::AddFile(kKeep);
   lib().SetList(kRegistered, {kKeep});
-  lib().SetDword("OptionDic\\RegOptionDicNum", 65535);  // full; the entries in between unreadable
   ReadyApp();
+  lib().FailNth(testhost::kSetRegValue, 1, 5);  // writing the new entry
 
   EXPECT_EQ(0, app().InstallDictionaries());
 
-  EXPECT_EQ(Strings{kRegisterLimit}, MessageTexts());
-  EXPECT_EQ(std::vector<UINT>{kStopStyle}, MessageStyles());
+  EXPECT_EQ(Strings{kSettingFailed}, MessageTexts());
+  EXPECT_EQ(Strings{kKeep}, lib().List(kRegistered));
   EXPECT_TRUE(fakewin::FileExists(kLegal));
+  EXPECT_FALSE(fakewin::FileExists(Dest("Never.dic")));
+
+  lib().SetDword("OptionDic\\RegOptionDicNum", 65535);  // full; the entries in between unreadable
+  fakewin::ScriptMessageBoxes({IDYES});  // the copy left from the first run is overwritten
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kSettingFailed, kLegalQuestionExists, kRegisterLimit}), MessageTexts());
+  EXPECT_EQ((std::vector<UINT>{kStopStyle, kQuestionStyle, kStopStyle}), MessageStyles());
+  EXPECT_EQ(2, fakewin::CountCalls("CopyFileA"));
   EXPECT_TRUE(app().m_installedDics.IsEmpty());
 }
 
@@ -237,41 +267,37 @@ TEST_F(CopyRegisterTest, FailedPruningStopsBeforeAnyFile) {
   lib().FailNth(testhost::kSetRegValue, 1, 5);
 
   EXPECT_EQ(0, app().InstallDictionaries());
+  lib().FailReadsOf("OptionDic\\RegOptionDicNum", 5);
+  EXPECT_EQ(0, app().InstallDictionaries());
 
-  EXPECT_EQ(Strings{kRegisterFailed}, MessageTexts());
+  EXPECT_EQ((Strings{kRegisterFailed, kRegisterFailed}), MessageTexts());
+  EXPECT_EQ((std::vector<UINT>{kStopStyle, kStopStyle}), MessageStyles());
   EXPECT_EQ(Strings{"from before"}, ToStrings(app().m_installedDics));
   EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
 }
 
-TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStops) {
+TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStopsAndTheEnabledListGoesFirst) {
   AddSource("Legal.dic");
-  Lists({kOldLegal}, {});
-  fakewin::ScriptMessageBoxes({IDYES});
+  Lists({kOldLegal}, {kOldLegal});
   ReadyApp();
+
   lib().FailNth(testhost::kSetRegValue, 1, 5);
-
+  fakewin::ScriptMessageBoxes({IDYES});
   EXPECT_EQ(0, app().InstallDictionaries());
-
-  EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed}), MessageTexts());
-  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
   EXPECT_EQ(Strings{kOldLegal}, lib().List(kRegistered));
-}
 
-TEST_F(CopyRegisterTest, TooLongSourcePathStopsBeforeTouchingThatFile) {
-  // 14 bytes of folder and separator, 254 of name: 268 in all.
-  const std::string longName = std::string(250, 'L') + ".dic";
-  AddSource("First.dic");
-  AddSource(longName);
-  AddSource("Never.dic");
-  ReadyApp();
-
+  // Emptying the enabled list takes one write (its count); the registered
+  // list's first write fails, and the enabled list stays reduced.
+  lib().FailNth(testhost::kSetRegValue, 2, 5);
+  fakewin::ScriptMessageBoxes({IDYES});
   EXPECT_EQ(0, app().InstallDictionaries());
+  EXPECT_TRUE(lib().List(kEnabled).empty());
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kRegistered));
 
-  EXPECT_EQ(Strings{"インストールする辞書のパスが長すぎます.処理を中止します.\n\n辞書 : " + longName}, MessageTexts());
-  EXPECT_EQ(std::vector<UINT>{kStopStyle}, MessageStyles());
-  EXPECT_EQ(Strings{Dest("First.dic")}, lib().List(kRegistered));
-  EXPECT_EQ(1, fakewin::CountCalls("CopyFileA"));
-  EXPECT_EQ(Strings{Dest("First.dic")}, ToStrings(app().m_installedDics));
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed, kLegalQuestionRegistered, kSettingFailed}),
+            MessageTexts());
+  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
 }
 
 TEST_F(CopyRegisterTest, ProbeTellsAbsentFreeAndBusyApart) {
@@ -290,6 +316,11 @@ TEST_F(CopyRegisterTest, ProbeTellsAbsentFreeAndBusyApart) {
   EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("ro.dic").c_str()));
   EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("held.dic").c_str()));
   EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("folder.dic").c_str()));
+  // Found, then gone with its folder before the open, or taken in between.
+  fakewin::FailNth("CreateFileA", 1, ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(CInstallerApp::kTargetAbsent, app().ProbeTargetFile(Dest("free.dic").c_str()));
+  fakewin::FailNth("CreateFileA", 1, ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("free.dic").c_str()));
   EXPECT_EQ(0, fakewin::OpenHandleCount());
 }
 

@@ -50,16 +50,18 @@ TEST_F(EnableDicsTest, AppendsInstalledOnceAndHandsTheEngineTheList) {
   EXPECT_EQ(0, fakewin::OpenHandleCount());
 }
 
-TEST_F(EnableDicsTest, UnregisteredEntryIsDroppedAndSharedOpenFileIsAccepted) {
+TEST_F(EnableDicsTest, UnregisteredEntryIsDroppedAndSharedOpenOrReadOnlyFilesAreAccepted) {
+  const char kReadOnly[] = "D:\\Dics\\ReadOnly.dic";
   fakewin::AddFile(kStray);
-  Arrange({kOld}, {kStray, kOld}, {kNew1});
+  Arrange({kOld, kReadOnly}, {kStray, kOld, kReadOnly}, {kNew1});
   // The engine keeps its dictionaries open for reading and writing, sharing both.
   fakewin::HoldForeignOpen(kOld, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  fakewin::AddFile(kReadOnly, "", FILE_ATTRIBUTE_READONLY);
 
   EXPECT_EQ(1, Enable());
 
   EXPECT_TRUE(MessageTexts().empty());
-  EXPECT_EQ((Strings{kOld, kNew1}), lib().List(kEnabled));
+  EXPECT_EQ((Strings{kOld, kReadOnly, kNew1}), lib().List(kEnabled));
   EXPECT_EQ(1u, engine().Calls().size());
 }
 

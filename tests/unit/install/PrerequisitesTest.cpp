@@ -105,13 +105,33 @@ TEST_F(PrerequisitesTest, SourceFolderIsProgramFolderFollowedByOption) {
   EXPECT_TRUE(MessageTexts().empty());
 }
 
-TEST_F(PrerequisitesTest, EmptyProgramPathIsReportedAsLackOfMemory) {
+TEST_F(PrerequisitesTest, ProgramPathWithoutAFaithfulFolderIsReportedAsLackOfMemory) {
+  AddSource("A.dic");
   MakeApp();
   fakewin::FailNth("GetModuleFileNameA", 1);
   CString folder;
   EXPECT_EQ(0, app().GetSourceFolder(folder));
-  EXPECT_EQ(0, app().CollectSourceDics(app().m_sourceDics));
-  EXPECT_EQ((Strings{kOutOfMemory, kNoDics}), MessageTexts());
+
+  // Cut at the 260-byte buffer (the result fills it), though what is left
+  // would still name C:\KIT.
+  fakewin::SetModuleFileName("C:\\KIT\\" + std::string(300, 'n') + ".exe");
+  EXPECT_EQ(0, app().GetSourceFolder(folder));
+
+  // A UNC folder has no drive part, and the split keeps at most 255 bytes of
+  // folder: one of 257 would be cut and rebuilt as another folder.
+  const std::string cutFolder = "\\\\srv\\" + std::string(250, 'd') + "\\";
+  fakewin::SetModuleFileName(cutFolder + "a");
+  EXPECT_EQ(0, app().GetSourceFolder(folder));
+  const std::string wholeFolder = "\\\\srv\\" + std::string(248, 'd') + "\\";
+  fakewin::SetModuleFileName(wholeFolder + "a");
+  EXPECT_EQ(1, app().GetSourceFolder(folder));
+  EXPECT_EQ(wholeFolder + "option", folder.GetString());
+
+  fakewin::SetModuleFileName("C:\\KIT\\LexPlant.exe");
+  fakewin::FailNth("GetModuleFileNameA", 1);
+  EXPECT_EQ(0, app().PrepareSources());
+  EXPECT_EQ((Strings{kOutOfMemory, kOutOfMemory, kOutOfMemory, kOutOfMemory}), MessageTexts());
+  EXPECT_TRUE(lib().CallsOf(testhost::kGenerateUserDicRootPath).empty());
 }
 
 TEST_F(PrerequisitesTest, CollectsDicFilesByNameAndAttributes) {
@@ -150,18 +170,56 @@ TEST_F(PrerequisitesTest, NoDictionaryStopsBeforeTheUserFolderIsAsked) {
   EXPECT_EQ(0, fakewin::OpenHandleCount());
 }
 
-TEST_F(PrerequisitesTest, UserFolderRefusedOrEmptyStops) {
+TEST_F(PrerequisitesTest, UserFolderIsTakenWholeOrRefused) {
   AddSource("A.dic");
-  lib().SetUserDicRoot(kUserDicRoot, 0);
+  lib().SetUserDicRoot(std::string(259, 'U'));
   MakeApp();
-  EXPECT_EQ(0, app().PrepareSources());
+  EXPECT_EQ(1, app().PrepareSources());
+  EXPECT_EQ(std::string(259, 'U'), app().m_strUserDicRoot.GetString());
 
+  lib().SetUserDicRoot(kUserDicRoot, 0);
+  EXPECT_EQ(0, app().PrepareSources());
   lib().SetUserDicRoot("", 1);
   EXPECT_EQ(0, app().PrepareSources());
+  // All 260 bytes filled and no terminator: where the folder ends is unknown.
+  lib().SetUserDicRoot(std::string(260, 'U'), 1);
+  EXPECT_EQ(0, app().PrepareSources());
 
-  EXPECT_EQ((Strings{kNoUserRoot, kNoUserRoot}), MessageTexts());
-  ASSERT_EQ(2u, lib().CallsOf(testhost::kGenerateUserDicRootPath).size());
-  EXPECT_EQ("odic", lib().CallsOf(testhost::kGenerateUserDicRootPath)[0].path);
+  EXPECT_EQ((Strings{kNoUserRoot, kNoUserRoot, kNoUserRoot}), MessageTexts());
+  const auto calls = lib().CallsOf(testhost::kGenerateUserDicRootPath);
+  ASSERT_EQ(4u, calls.size());
+  for (const testhost::LibCall& call : calls) {
+    EXPECT_EQ("odic", call.path);
+    EXPECT_EQ(1u, call.flags);
+  }
+}
+
+TEST_F(PrerequisitesTest, TooLongSourcePathStopsBeforeAnythingIsAskedOrChanged) {
+  // 14 bytes of folder and separator: a name of 245 bytes makes 259, one more 260.
+  const std::string fits = std::string(241, 'F') + ".dic";
+  const std::string tooLong = std::string(242, 'L') + ".dic";
+  AddSource(fits);
+  AddSource(std::string(250, 'T') + ".txt");
+  AddSource(tooLong);
+  AddSource("Never.dic");
+  MakeApp();
+  lib().ClearCalls();
+
+  EXPECT_EQ(1, app().CheckHostInstalled());
+  EXPECT_EQ(0, app().PrepareSources());
+
+  EXPECT_EQ(Strings{"インストールする辞書のパスが長すぎます.処理を中止します.\n\n辞書 : " + tooLong}, MessageTexts());
+  EXPECT_EQ(std::vector<UINT>{kStopStyle}, MessageStyles());
+  EXPECT_TRUE(app().m_sourceDics.IsEmpty());
+  EXPECT_TRUE(lib().Calls().empty());
+  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
+  EXPECT_TRUE(fakewin::ListFolder(kUserDicRoot).empty());
+  EXPECT_EQ(0, fakewin::OpenHandleCount());
+
+  fakewin::RemoveFile(std::string(kSourceFolder) + "\\" + tooLong);
+  EXPECT_EQ(1, app().PrepareSources());
+  EXPECT_EQ((Strings{std::string(kSourceFolder) + "\\" + fits, "C:\\KIT\\option\\Never.dic"}),
+            ToStrings(app().m_sourceDics));
 }
 
 }  // namespace

@@ -142,8 +142,8 @@ int __stdcall GenerateUserDicRootPath(char* pszBuffer, const char* pszKind, int 
   int result = 0;
   if (TakeScheduledFailure(kGenerateUserDicRootPath, &result)) return result;
   if (Lib().userDicRootResult != 0) {
-    std::strncpy(pszBuffer, Lib().userDicRoot.c_str(), MAX_PATH - 1);
-    pszBuffer[MAX_PATH - 1] = '\0';
+    const std::string& folder = Lib().userDicRoot;
+    std::memcpy(pszBuffer, folder.c_str(), std::min(folder.size() + 1, static_cast<size_t>(MAX_PATH)));
   }
   return Lib().userDicRootResult;
 }

@@ -64,6 +64,7 @@ class CommonLibrary {
   std::vector<std::string> List(bool enabled) const;  // entries 1..count that exist
 
   // The user dictionary folder and the request's result (non-zero success).
+  // A folder of 260 bytes or more fills the caller's 260 bytes without a NUL.
   void SetUserDicRoot(const std::string& folder, int result = 1);
 
   // The nth call (1-based, from now) of the named export returns result
