@@ -1,0 +1,190 @@
+// Stand-in for the host's common library. Values live in the real registry
+// below host::kStoreBase of the root the caller names; every call is
+// appended to HRNCMN10.LOG beside the library so that a test can see what
+// was asked, with which flags, and what was answered.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/HostLayout.h"
+#include "common/HostUtil.h"
+
+namespace {
+
+HMODULE g_module = nullptr;
+
+// Results besides 0 (done); 1 and 2 are what callers rely on for "absent".
+enum Result : int {
+  kOk = 0,
+  kKeyAbsent = 1,
+  kValueAbsent = 2,
+  kFailed = 31,  // any other registry failure
+  kBadArgument = 87,
+  kWrongType = 13,
+  kNoRoom = 234,
+};
+
+constexpr DWORD kDeleteSingleValue = 1;  // the one deletion kind supported
+constexpr DWORD kCreateFolder = 1;       // root path flag: create when missing
+
+void Log(const std::string& line) {
+  host::AppendLine(host::JoinPath(host::ModuleDir(g_module), host::kCommonLog), line);
+}
+
+std::string Hex(DWORD v) {
+  char buf[16];
+  snprintf(buf, sizeof(buf), "%lx", static_cast<unsigned long>(v));
+  return buf;
+}
+
+std::string Dec(long v) { return std::to_string(v); }
+
+// "Key\Value" into the full key below the base and the value name.
+bool SplitValuePath(const char* path, std::string& key, std::string& value) {
+  if (!path) return false;
+  const char* sep = host::LastSeparator(path);
+  if (!sep || sep == path || sep[1] == '\0') return false;
+  key = std::string(host::kStoreBase) + "\\" + std::string(path, sep - path);
+  value = sep + 1;
+  return true;
+}
+
+// A registry failure must never read as "absent".
+int FromRegistryError(LONG err) { return err == ERROR_SUCCESS ? kOk : kFailed; }
+
+std::string DataText(DWORD type, const void* data, DWORD size) {
+  if (!data) return "-";
+  if (type == REG_DWORD && size >= sizeof(DWORD)) return Dec(static_cast<long>(*static_cast<const DWORD*>(data)));
+  if (type == REG_SZ && size > 0)
+    return host::EscapeLine(std::string(static_cast<const char*>(data), size - 1).c_str());
+  return "?";
+}
+
+int ReadValue(HKEY root, const char* path, DWORD type, void* data, DWORD* size) {
+  std::string key, value;
+  if (!SplitValuePath(path, key, value) || !data || !size) return kBadArgument;
+  if (type != REG_SZ && type != REG_DWORD) return kBadArgument;
+  HKEY h;
+  LONG err = RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &h);
+  if (err == ERROR_FILE_NOT_FOUND) return kKeyAbsent;
+  if (err != ERROR_SUCCESS) return kFailed;
+  DWORD stored = 0, needed = 0;
+  err = RegQueryValueExA(h, value.c_str(), nullptr, &stored, nullptr, &needed);
+  int result = kOk;
+  if (err == ERROR_FILE_NOT_FOUND) {
+    result = kValueAbsent;
+  } else if (err != ERROR_SUCCESS) {
+    result = kFailed;
+  } else if (stored != type) {
+    result = kWrongType;
+  } else if (needed > *size) {
+    result = kNoRoom;
+  } else {
+    DWORD got = *size;
+    result = FromRegistryError(RegQueryValueExA(h, value.c_str(), nullptr, &stored, static_cast<BYTE*>(data), &got));
+    if (result == kOk && type == REG_SZ) {
+      // The caller is promised a terminated string within its capacity.
+      char* text = static_cast<char*>(data);
+      if (got == 0 || text[got - 1] != '\0') {
+        if (got < *size)
+          text[got++] = '\0';
+        else
+          result = kNoRoom;
+      }
+    }
+    if (result == kOk) *size = got;
+  }
+  RegCloseKey(h);
+  return result;
+}
+
+int WriteValue(HKEY root, const char* path, DWORD type, const void* data, DWORD size) {
+  std::string key, value;
+  if (!SplitValuePath(path, key, value) || !data) return kBadArgument;
+  if (type == REG_DWORD && size != sizeof(DWORD)) return kBadArgument;
+  // A string's size counts its terminator, and the terminator is the last byte.
+  if (type == REG_SZ && (size == 0 || static_cast<const char*>(data)[size - 1] != '\0' ||
+                         strlen(static_cast<const char*>(data)) + 1 != size)) {
+    return kBadArgument;
+  }
+  if (type != REG_SZ && type != REG_DWORD) return kBadArgument;
+  HKEY h;
+  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr) != ERROR_SUCCESS) {
+    return kFailed;
+  }
+  int result = FromRegistryError(RegSetValueExA(h, value.c_str(), 0, type, static_cast<const BYTE*>(data), size));
+  RegCloseKey(h);
+  return result;
+}
+
+int DeleteValue(HKEY root, DWORD kind, const char* path) {
+  std::string key, value;
+  if (kind != kDeleteSingleValue || !SplitValuePath(path, key, value)) return kBadArgument;
+  HKEY h;
+  LONG err = RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, &h);
+  if (err == ERROR_FILE_NOT_FOUND) return kKeyAbsent;
+  if (err != ERROR_SUCCESS) return kFailed;
+  err = RegDeleteValueA(h, value.c_str());
+  RegCloseKey(h);
+  if (err == ERROR_FILE_NOT_FOUND) return kValueAbsent;
+  return FromRegistryError(err);
+}
+
+// The folder of host::UserDicRoot; 0 on failure, the buffer untouched.
+int UserDicRoot(char* buf, const char* kind, int flag) {
+  if (!buf || host::FileExists(host::JoinPath(host::ModuleDir(g_module), host::kCommonNoRoot))) return 0;
+  std::string path;
+  if (!host::UserDicRoot(kind, (static_cast<DWORD>(flag) & kCreateFolder) != 0, path)) return 0;
+  if (path.size() >= MAX_PATH) return 0;
+  memcpy(buf, path.c_str(), path.size() + 1);
+  return 1;
+}
+
+}  // namespace
+
+extern "C" {
+
+int __stdcall QLMS_GenerateUserDicRootPath(char* buf, const char* kind, int flag) {
+  int result = UserDicRoot(buf, kind, flag);
+  Log("GenerateUserDicRootPath\t" + host::EscapeLine(kind ? kind : "(null)") + "\t" + Dec(flag) + "\t=" + Dec(result) +
+      "\t" + (result ? host::EscapeLine(buf) : std::string("-")));
+  return result;
+}
+
+int __stdcall QLMR_GetRegValueA(HKEY root, DWORD flags, DWORD reserved, const char* path, DWORD type, void* data,
+                                DWORD* size) {
+  DWORD capacity = size ? *size : 0;
+  int result = reserved ? kBadArgument : ReadValue(root, path, type, data, size);
+  Log("GetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
+      host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(capacity) + "\t=" + Dec(result) + "\t" +
+      (result == kOk ? DataText(type, data, type == REG_SZ ? strlen(static_cast<char*>(data)) + 1 : 4) : "-"));
+  return result;
+}
+
+int __stdcall QLMR_SetRegValueA(HKEY root, DWORD flags, DWORD reserved, const char* path, DWORD type, const void* data,
+                                DWORD size) {
+  int result = reserved ? kBadArgument : WriteValue(root, path, type, data, size);
+  Log("SetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
+      host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(size) + "\t=" + Dec(result) + "\t" +
+      (result == kOk ? DataText(type, data, size) : "-"));
+  return result;
+}
+
+int __stdcall QLMR_DeleteRegKeyDataA(HKEY root, DWORD flags, DWORD reserved, DWORD kind, const char* path) {
+  int result = reserved ? kBadArgument : DeleteValue(root, kind, path);
+  Log("DeleteRegKeyData\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
+      Dec(kind) + "\t" + host::EscapeLine(path ? path : "(null)") + "\t=" + Dec(result));
+  return result;
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_module = instance;
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the program and the stand-in host, then runs the installer in a Wine
+# prefix of its own with three sample option dictionaries and prints what it
+# did. With a DISPLAY you answer the dialogs; without one it runs under Xvfb
+# and answers as a first-time user. A second run shows the overwrite question.
+#   scripts/demo.sh [--reset] [--headless]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+[ -n "${LEXPLANT_SETUP_DONE:-}" ] || as_root bash scripts/setup.sh >/dev/null
+
+build=build/mingw
+if [ ! -f "$build/build.ninja" ]; then
+  cmake --preset mingw >/dev/null
+fi
+cmake --build "$build" -j "$(nproc)" --target LexPlant host_all >/dev/null
+
+exec python3 tests/e2e/demo.py "$build" "$@"

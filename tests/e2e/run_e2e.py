@@ -1,0 +1,742 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the real LexPlant.exe under Wine against the
+stand-in host, answered by the UI driver.
+
+    run_e2e.py BUILD_DIR [--only NAME ...] [--keep-display]
+
+BUILD_DIR is the Windows build (LexPlant.exe and host/ in it); nothing is
+built here. One Wine prefix under BUILD_DIR/e2e/prefix is made on the first
+run and reused; each scenario resets the host state. A PNG of every dialog
+goes to BUILD_DIR/e2e/shots. One line per scenario, then "N passed, M failed".
+"""
+
+import argparse
+import os
+import shutil
+import sys
+import time
+import traceback
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import winehost  # noqa: E402
+from winehost import TITLE  # noqa: E402
+
+IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+ID_ENABLE_NOW, ID_LAUNCH_TOOLKIT = 1001, 1002
+STATIC_ID = 0xFFFF
+IMN_PRIVATE, RELOAD_CODE = 14, 1975
+
+MSG_NOT_INSTALLED = "Fumidori V1.0がインストールされていません.処理を中止します."
+MSG_HOST_INVALID = "Fumidori のインストール状態が不正です.処理を中止します."
+MSG_NO_SOURCES = "インストールする辞書がありません.処理を中止します."
+MSG_NO_USER_ROOT = "ユーザプロファイルのパスを取得できません.処理を中止します."
+MSG_TOOLKIT = ("辞書ツールキットが起動中です.\nオプション辞書をインストールする場合は,"
+               "辞書ツールキットを閉じて「OK」を押してください.")
+MSG_ALREADY = ("インストールするオプション辞書と同じ名前の辞書がすでに登録されています．"
+               "\n\n辞書名 : {}\n\n辞書を上書きしますか?")
+MSG_EXISTS = ("オプション辞書のインストール先に同じ名前の辞書が存在しています．"
+              "\n\n辞書名 : {}\n\n辞書を上書きしますか?")
+MSG_COPY_FAILED = ("辞書のコピーができません.\n辞書ツールキットを起動して以下のオプション辞書を削除してください."
+                   "\n\n削除するオプション辞書 :  {}\n\nその後システムを再起動して,再度インストールしてください.")
+MSG_CANNOT_ENABLE = ("インストールしたオプション辞書を有効にできません.\n"
+                     "辞書ツールキットを起動し,有効にするオプション辞書を選択してください.")
+
+CONFIRM_HEADING = "インストールを開始します。"
+CONFIRM_AGREEMENT = "上記の免責事項に同意する方は、「インストール」ボタンを押してください。"
+CONFIRM_INSTALL = "インストール(&I)"
+CONFIRM_CANCEL = "キャンセル"
+COMPLETE_TEXT = ("オプション辞書のインストールが完了しました.\n\n辞書ツールキットでインストールした辞書を有効にしてください."
+                 "(有効にしたい辞書アイコンをクリックし, 開いた状態にしてください)")
+COMPLETE_CLOSE = "閉じる"
+COMPLETE_ENABLE = "今すぐ有効にする(&N)"
+COMPLETE_LAUNCH = "辞書ツールキットを起動する(&D)"
+
+KIT = r"C:\KIT"
+E2E_DIR = r"C:\e2e"
+IME_LOG = E2E_DIR + r"\ime.log"
+ASSISTANT = r"C:\Program Files\Heronix\Fumidori\DIC\assist.dic"
+STOP, EXCLAMATION = "stop", "exclamation"
+TOOLKIT_SETTLE_S = 1.5
+
+
+class Failed(Exception):
+    pass
+
+
+class Scenario:
+    """One scenario's view of the prefix: set-up, the driver, and checks."""
+
+    def __init__(self, env, name):
+        self.env = env
+        self.wine = env.wine
+        self.name = name
+        self.failures = []
+        self.driver = None
+        self.kit = KIT
+
+    # ---- checks ----
+
+    def expect(self, cond, what):
+        if not cond:
+            self.failures.append(what)
+        return cond
+
+    def equal(self, got, want, what):
+        return self.expect(got == want, f"{what}: got {got!r}, want {want!r}")
+
+    def require(self, cond, what):
+        if not cond:
+            self.failures.append(what)
+            raise Failed(what)
+
+    # ---- set-up ----
+
+    def prepare(self, dics=None, host=(), seeds=(), kit=KIT, option=True):
+        """Resets the host and lays out the kit with its option folder.
+
+        dics maps a file name to its content, or to (content, "h"/"s"/"r")
+        for attributes, or to None for a folder of that name."""
+        self.kit = kit
+        self.env.reset()
+        kit_dir = self.wine.unix(kit)
+        kit_dir.mkdir(parents=True)
+        shutil.copy2(self.env.product, kit_dir / "LexPlant.exe")
+        commands = ["resetstore", "install", winehost.HOST_KEY_INSTALL_PATH] + list(host)
+        for path, value in seeds:
+            commands += ["setdw", path, str(value)] if isinstance(value, int) else ["setsz", path, value]
+        if option:
+            opt = kit_dir / "option"
+            opt.mkdir()
+            for name, content in (dics or {}).items():
+                attrs = ""
+                if isinstance(content, tuple):
+                    content, attrs = content
+                if content is None:
+                    (opt / name).mkdir()
+                    continue
+                (opt / name).write_bytes(content.encode() if isinstance(content, str) else content)
+                if attrs:
+                    commands += ["attrib", "+" + attrs, f"{kit}\\option\\{name}"]
+        self.wine.hostsetup(*commands)
+        self.driver = winehost.Driver(self.wine, self.env.shots, self.name)
+
+    def user_root(self):
+        return self.env.user_root
+
+    def user_path(self, name):
+        return self.env.user_root + "\\" + name
+
+    def put_user_file(self, name, content):
+        root = self.wine.unix(self.env.user_root)
+        root.mkdir(parents=True, exist_ok=True)
+        (root / name).write_bytes(content)
+
+    def registered_seed(self, *names, enabled=True):
+        """Store values for dictionaries installed by an earlier run."""
+        seeds = [(r"OptionDic\RegOptionDicNum", len(names))]
+        seeds += [(rf"OptionDic\RegOptionDic{i}", self.user_path(n)) for i, n in enumerate(names, 1)]
+        if enabled:
+            seeds += [(r"OptionDic\OptionDicNum", len(names))]
+            seeds += [(rf"OptionDic\OptionDIC{i}", self.user_path(n)) for i, n in enumerate(names, 1)]
+        return seeds
+
+    def assistant_seed(self):
+        return [(r"AssistantDic\AssistantDicNum", 1), (r"AssistantDic\AssistantDic1", ASSISTANT)]
+
+    def start_toolkit(self):
+        self.driver.spawn(f'"{winehost.HOST_KEY_INSTALL_PATH}\\CMD\\HRNDIC.EXE"')
+        self.wait_for(lambda: self.toolkit_ready() == 1, "toolkit window")
+        self.require(self.driver.count(winehost.TOOLKIT_CLASS) == 1, "toolkit window did not appear")
+
+    def start_ime(self, *args):
+        self.wine.unix(E2E_DIR).mkdir(parents=True, exist_ok=True)
+        quoted = " ".join(f'"{a}"' for a in args)
+        ready = sum(r[0] == "ready" for r in self.ime_log())
+        self.driver.spawn(f'"{self.wine.host_exe("imewin.exe")}" --log "{IME_LOG}" {quoted}')
+        self.wait_for(lambda: sum(r[0] == "ready" for r in self.ime_log()) > ready, "input-method window")
+
+    def wait_for(self, cond, what, timeout=15):
+        deadline = time.time() + timeout
+        while not cond():
+            if time.time() > deadline:
+                raise Failed(f"{what} not ready")
+            time.sleep(0.05)
+
+    # ---- the run ----
+
+    def launch(self):
+        self.driver.launch(f"{self.kit}\\LexPlant.exe")
+
+    def next_dialog(self, what):
+        d = self.driver.wait()
+        if isinstance(d, str):
+            self.require(False, f"expected {what}, but the program {d}")
+        return d
+
+    def expect_end(self):
+        """The program ends by itself, with no window left behind."""
+        d = self.driver.wait(3000)
+        if not isinstance(d, str):
+            self.failures.append(f"unexpected {d.summary()}")
+            return
+        self.require(self.driver.exit(15000), "the program did not end")
+        self.equal(self.driver.windows(), [], "windows left behind")
+
+    def expect_confirm(self, d):
+        self.equal(d.kind, "dialog", "confirmation kind")
+        self.equal(d.caption, TITLE, "confirmation caption")
+        self.equal(d.text(IDOK), CONFIRM_INSTALL, "Install button")
+        self.equal(d.text(IDCANCEL), CONFIRM_CANCEL, "Cancel button")
+        statics = [c[5] for c in d.visible() if c[0] == STATIC_ID and c[1].lower() == "static"]
+        self.expect(CONFIRM_HEADING in statics, f"heading missing from {statics!r}")
+        self.expect(CONFIRM_AGREEMENT in statics, "agreement line missing")
+        self.expect(any("---免責事項---" in s for s in statics), "disclaimer missing")
+        self.equal([c[0] for c in d.visible()][:2], [IDOK, IDCANCEL], "buttons first in tab order")
+
+    def confirm(self):
+        d = self.next_dialog("the confirmation dialog")
+        self.expect_confirm(d)
+        self.require(d.text(IDOK) == CONFIRM_INSTALL, "the confirmation dialog not shown")
+        self.equal(self.driver.press(IDOK), "gone", "Install closes the confirmation")
+
+    def expect_message(self, d, text, buttons, icon):
+        self.equal(d.kind, "messagebox", "message kind")
+        self.equal(d.caption, TITLE, "message caption")
+        self.equal(d.message(), text, "message text")
+        self.equal(sorted(d.buttons()), sorted(buttons), "message buttons")
+        self.equal(d.icon, icon, "message icon")
+
+    def message(self, text, buttons, icon, answer, what):
+        d = self.next_dialog(what)
+        self.expect_message(d, text, buttons, icon)
+        # Answering some other window would only muddle what follows.
+        self.require(d.kind == "messagebox" and d.message() == text, f"{what} not shown")
+        if answer is not None:
+            self.equal(self.driver.press(answer), "gone", f"answering {what}")
+        return d
+
+    def stop_message(self, text, what):
+        self.message(text, [IDOK], STOP, IDOK, what)
+
+    def expect_complete(self, d):
+        self.equal(d.kind, "dialog", "completion kind")
+        self.equal(d.caption, TITLE, "completion caption")
+        self.equal(d.text(IDOK), COMPLETE_CLOSE, "Close button")
+        self.equal(d.text(STATIC_ID), COMPLETE_TEXT, "completion text")
+        self.equal(d.text(ID_ENABLE_NOW), COMPLETE_ENABLE, "enable-now box")
+        self.equal(d.text(ID_LAUNCH_TOOLKIT), COMPLETE_LAUNCH, "toolkit box")
+        self.equal(d.checks(), {ID_ENABLE_NOW: 1, ID_LAUNCH_TOOLKIT: 1}, "both boxes ticked")
+
+    def complete(self, enable=True, launch=True, how="close"):
+        d = self.next_dialog("the completion dialog")
+        self.expect_complete(d)
+        self.require(d.kind == "dialog" and d.text(ID_ENABLE_NOW) is not None, "the completion dialog not shown")
+        if how == "close":
+            self.equal(self.driver.check(ID_ENABLE_NOW, enable), int(enable), "enable-now box")
+            self.equal(self.driver.check(ID_LAUNCH_TOOLKIT, launch), int(launch), "toolkit box")
+            self.equal(self.driver.press(IDOK), "gone", "Close ends the completion dialog")
+        elif how == "escape":
+            self.equal(self.driver.escape(), "gone", "Escape ends the completion dialog")
+        else:
+            self.equal(self.driver.close(), "gone", "the close box ends the completion dialog")
+
+    def toolkit_running(self):
+        log = self.toolkit_log()
+        return sum(r[0] == "started" for r in log) > sum(r[0] == "closed" for r in log)
+
+    def finish(self):
+        if self.driver:
+            try:
+                self.driver.kill()
+                self.driver.close_class(winehost.IME_CLASS)
+                # A toolkit the installer started may still be opening its window.
+                deadline = time.time() + 10
+                while self.toolkit_running() and time.time() < deadline:
+                    self.driver.close_class(winehost.TOOLKIT_CLASS)
+                    time.sleep(0.1)
+            except winehost.DriverError as e:
+                self.failures.append(str(e))
+            self.driver.quit()
+
+    # ---- what the host saw ----
+
+    def _log(self, path):
+        return winehost.decode_lines(path.read_bytes()) if path.exists() else []
+
+    def common_log(self):
+        return self._log(self.wine.system32("HRNCMN10.LOG"))
+
+    def engine_log(self):
+        return self._log(self.env.cmd_dir / "HRNCNV.LOG")
+
+    def toolkit_log(self):
+        return self._log(self.env.cmd_dir / "HRNDIC.LOG")
+
+    def ime_log(self):
+        return self._log(self.wine.unix(IME_LOG))
+
+    def notifications(self):
+        return [(r[1], int(r[2]), int(r[3])) for r in self.ime_log() if r[0] == "notify"]
+
+    def toolkit_ready(self):
+        return sum(1 for r in self.toolkit_log() if r[0] == "ready")
+
+    def expect_toolkit_starts(self, count):
+        """The count, after the time a wrongly started toolkit needs to show up."""
+        time.sleep(TOOLKIT_SETTLE_S)
+        self.equal(self.toolkit_starts(), count, "toolkit starts")
+
+    def toolkit_starts(self):
+        return sum(1 for r in self.toolkit_log() if r[0] == "started")
+
+    def engine_lists(self):
+        return [(r[0], r[1:]) for r in self.engine_log()]
+
+    def values(self):
+        return self.wine.dump()["values"]
+
+    def lists(self):
+        """(registered, enabled) as the store holds them."""
+        v = self.values()
+
+        def read(count, prefix):
+            n = v.get(f"optiondic\\{count}", (4, "0"))[1]
+            return [v.get(f"optiondic\\{prefix}{k}", (1, None))[1] for k in range(1, int(n) + 1)]
+        return read("regoptiondicnum", "regoptiondic"), read("optiondicnum", "optiondic")
+
+    def user_files(self):
+        root = self.wine.unix(self.env.user_root)
+        return {p.name: p.read_bytes() for p in root.iterdir()} if root.exists() else {}
+
+    def expect_untouched(self, seeds=()):
+        """No file copied, no value written, the library asked nothing."""
+        self.equal(self.user_files(), {}, "files in the user folder")
+        seeded = {p.lower() for p, _ in seeds}
+        written = [k for k in self.values() if k not in seeded]
+        self.equal(written, [], "values written")
+        self.equal([r for r in self.common_log() if r[0] in ("SetRegValue", "DeleteRegKeyData")], [],
+                   "writes through the common library")
+
+    def expect_contract(self):
+        """Every call to the common library as the installer must make it."""
+        for r in self.common_log():
+            if r[0] == "GenerateUserDicRootPath":
+                ok = r[1:3] == ["odic", "1"]
+            elif r[0] == "GetRegValue":
+                ok = r[1:4] == ["80000001", "1", "0"] and (r[5], r[6]) in (("4", "4"), ("1", "260"))
+            elif r[0] == "SetRegValue":
+                ok = r[1:4] == ["80000001", "8001", "0"] and r[7] == "=0"
+            elif r[0] == "DeleteRegKeyData":
+                ok = r[1:5] == ["80000001", "1", "0", "1"]
+            else:
+                ok = False
+            if not self.expect(ok, f"common library call {r}"):
+                return
+
+
+class Env:
+    """The prefix, the product and the per-run paths."""
+
+    def __init__(self, build):
+        self.build = Path(build).resolve()
+        self.product = self.build / "LexPlant.exe"
+        self.root = self.build / "e2e"
+        self.shots = self.root / "shots"
+        self.xvfb = winehost.Xvfb()
+        self.wine = None
+        self.user_root = None
+        self.cmd_dir = None
+
+    def start(self, display=None):
+        if not display:
+            display = self.xvfb.start()
+        self.wine = winehost.WinePrefix(self.root / "prefix", self.build, display)
+        if self.wine.ensure():
+            print("made the Wine prefix", flush=True)
+        self.wine.start_server()
+        if self.shots.exists():
+            shutil.rmtree(self.shots)
+        self.shots.mkdir(parents=True)
+        self.wine.hostsetup("install", winehost.HOST_KEY_INSTALL_PATH)
+        self.user_root = self.wine.dump()["userdicroot"]
+        self.cmd_dir = self.wine.unix(winehost.HOST_KEY_INSTALL_PATH + r"\CMD")
+
+    def reset(self):
+        w = self.wine
+        for d in (w.prefix / "drive_c/KIT", w.unix(E2E_DIR), w.unix(self.user_root).parent.parent):
+            shutil.rmtree(d, ignore_errors=True)
+        for d in w.prefix.joinpath("drive_c").iterdir():
+            if d.name.startswith("ソフト"):
+                shutil.rmtree(d, ignore_errors=True)
+        for f in (w.system32("HRNCMN10.LOG"), w.system32("HRNCMN10.NOROOT"), self.cmd_dir / "HRNCNV.LOG",
+                  self.cmd_dir / "HRNCNV.REFUSE", self.cmd_dir / "HRNDIC.LOG"):
+            if f.exists():
+                f.unlink()
+
+    def stop(self):
+        if self.wine:
+            self.wine.stop_server()
+        self.xvfb.stop()
+
+
+# ---------------------------------------------------------------- scenarios
+
+def confirm_ends(s, answer):
+    s.prepare({"Legal.DIC": "legal"})
+    s.launch()
+    d = s.next_dialog("the confirmation dialog")
+    s.expect_confirm(d)
+    result = {"cancel": lambda: s.driver.press(IDCANCEL), "escape": s.driver.escape,
+              "close box": s.driver.close}[answer]()
+    s.equal(result, "gone", f"{answer} ends the confirmation")
+    s.expect_end()
+    s.expect_untouched()
+    s.equal(s.common_log(), [], "calls to the common library")
+
+
+def scenario_confirm_cancel(s):
+    """Confirmation dialog as laid out; Cancel ends the run, nothing done."""
+    confirm_ends(s, "cancel")
+
+
+def scenario_confirm_escape(s):
+    """Escape in the confirmation dialog ends the run, nothing done."""
+    confirm_ends(s, "escape")
+
+
+def scenario_confirm_close_box(s):
+    """The close box of the confirmation dialog ends the run, nothing done."""
+    confirm_ends(s, "close box")
+
+
+def scenario_host_key_missing(s):
+    """No host key: only the not-installed message; the library is not called."""
+    s.prepare({"Legal.DIC": "legal"}, host=["dropkey"])
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_NOT_INSTALLED, "the not-installed message")
+    s.expect_end()
+    s.equal(s.common_log(), [], "calls to the common library")
+    s.expect_untouched()
+
+
+def scenario_install_path_empty(s):
+    """An empty InstallPath counts as not installed."""
+    s.prepare({"Legal.DIC": "legal"}, host=["setpath", ""])
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_NOT_INSTALLED, "the not-installed message")
+    s.expect_end()
+    s.equal(s.common_log(), [], "calls to the common library")
+    s.expect_untouched()
+
+
+def scenario_broken_host(s):
+    """Host key present but no common library: the invalid-state message."""
+    s.prepare({"Legal.DIC": "legal"}, host=["nocommon"])
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_HOST_INVALID, "the invalid-state message")
+    s.expect_end()
+    s.expect_untouched()
+
+
+def scenario_no_dictionaries(s):
+    """No ".dic" in option, then no option folder: the no-dictionary message,
+    and the user folder is never asked for."""
+    s.prepare({"notes.txt": "x", "old.dic.bak": "x", "dic": "x"})
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_NO_SOURCES, "the no-dictionary message")
+    s.expect_end()
+    shutil.rmtree(s.wine.unix(KIT + r"\option"))
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_NO_SOURCES, "the no-dictionary message without a folder")
+    s.expect_end()
+    s.equal([r for r in s.common_log() if r[0] == "GenerateUserDicRootPath"], [], "user folder requests")
+    s.expect_untouched()
+
+
+def scenario_user_folder_unavailable(s):
+    """The library cannot name the user folder: the profile-path message."""
+    s.prepare({"Legal.DIC": "legal"})
+    s.wine.system32("HRNCMN10.NOROOT").write_text("")
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_NO_USER_ROOT, "the profile-path message")
+    s.expect_end()
+    s.expect_untouched()
+
+
+def scenario_toolkit_open_cancel(s):
+    """Toolkit open: the question repeats after each OK; Cancel ends, nothing written."""
+    s.prepare({"Legal.DIC": "legal"})
+    s.start_toolkit()
+    s.launch()
+    s.confirm()
+    for round_ in range(3):
+        s.message(MSG_TOOLKIT, [IDOK, IDCANCEL], EXCLAMATION, IDOK, f"toolkit question {round_ + 1}")
+    s.message(MSG_TOOLKIT, [IDOK, IDCANCEL], EXCLAMATION, IDCANCEL, "toolkit question 4")
+    s.expect_end()
+    s.expect_untouched()
+
+
+def scenario_toolkit_closed_then_ok(s):
+    """Closing the toolkit and pressing OK goes on; both boxes cleared: nothing more."""
+    s.prepare({"Legal.DIC": "legal"})
+    s.start_toolkit()
+    s.launch()
+    s.confirm()
+    s.message(MSG_TOOLKIT, [IDOK, IDCANCEL], EXCLAMATION, None, "toolkit question")
+    s.driver.close_class(winehost.TOOLKIT_CLASS)
+    s.equal(s.driver.press(IDOK), "gone", "OK after closing the toolkit")
+    s.complete(enable=False, launch=False)
+    s.expect_end()
+    path = s.user_path("Legal.dic")
+    s.equal(s.user_files(), {"Legal.dic": b"legal"}, "user folder")
+    s.equal(s.lists(), ([path], []), "registered and enabled lists")
+    s.equal(s.engine_log(), [], "engine calls")
+    s.expect_toolkit_starts(1)  # the one the test made
+
+
+def scenario_source_filter(s):
+    """Only plain files ending in ".dic" (any case) are installed."""
+    s.prepare({"A.DIC": "a", "b.Dic": "b", "c.dic.bak": "c", "h.dic": ("h", "h"), "s.dic": ("s", "s"),
+               "z.dic": None, "r.dic": ("r", "r")})
+    s.launch()
+    s.confirm()
+    s.complete(enable=False, launch=False)
+    s.expect_end()
+    files = s.user_files()
+    s.equal(sorted(files), ["A.dic", "b.dic", "r.dic"], "installed files")
+    registered, enabled = s.lists()
+    s.equal(sorted(registered), sorted(s.user_path(n) for n in ("A.dic", "b.dic", "r.dic")), "registered list")
+    s.equal(enabled, [], "enabled list")
+
+
+def fresh_install(s, kit, names, expected):
+    s.prepare({n: f"content of {n}" for n in names}, seeds=s.assistant_seed(), kit=kit)
+    s.start_ime()
+    s.launch()
+    s.confirm()
+    s.complete(enable=True, launch=True)
+    s.expect_end()
+    files = s.user_files()
+    s.equal(sorted(files), sorted(expected), "installed files")
+    for src, dst in zip(names, expected):
+        s.equal(files.get(dst), f"content of {src}".encode(), f"content of {dst}")
+    registered, enabled = s.lists()
+    s.equal(sorted(registered), sorted(s.user_path(n) for n in expected), "registered list")
+    s.equal(enabled, registered, "enabled list follows the installation order")
+    s.equal(s.engine_lists(), [("accept", enabled + [ASSISTANT])], "engine hand-over")
+    s.equal(s.notifications(), [("HRN10_UI_MAIN", IMN_PRIVATE, RELOAD_CODE)], "notifications")
+    s.wait_for(lambda: s.toolkit_ready() == 1, "toolkit start", timeout=10)
+    s.expect_contract()
+    s.equal(sum(1 for r in s.common_log() if r[0] == "GenerateUserDicRootPath"), 1, "user folder requests")
+
+
+def scenario_fresh_install(s):
+    """Two new dictionaries, both boxes ticked: copied, registered, enabled,
+    the engine and the input method told once, the toolkit started."""
+    fresh_install(s, KIT, ["Legal.DIC", "Medical.dic"], ["Legal.dic", "Medical.dic"])
+
+
+def scenario_cp932_names(s):
+    """A kit folder and dictionary names whose two-byte characters end in 0x5C."""
+    fresh_install(s, r"C:\ソフト表\KIT", ["表現.DIC", "ソース.dic"], ["表現.dic", "ソース.dic"])
+
+
+def scenario_reinstall_busy(s):
+    """A registered dictionary held open by the input method: the already-
+    registered question; Yes releases it through the notification, then the
+    file is overwritten and enabled again."""
+    seeds = s.registered_seed("Legal.dic") + s.assistant_seed()
+    s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
+    s.put_user_file("Legal.dic", b"old legal")
+    path = s.user_path("Legal.dic")
+    s.start_ime("--hold", path)
+    s.require(any(r[0] == "hold" and r[2] == "=ok" for r in s.ime_log()), "the window holds the file")
+    s.launch()
+    s.confirm()
+    s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
+    s.complete(enable=True, launch=False)
+    s.expect_end()
+    s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
+    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
+    s.equal(s.engine_lists(), [("accept", [ASSISTANT]), ("accept", [path, ASSISTANT])], "engine hand-overs")
+    events = [r[0] for r in s.ime_log() if r[0] in ("notify", "release")]
+    s.equal(events, ["notify", "release", "notify"], "input-method window events")
+    s.expect_contract()
+
+
+def scenario_decline_overwrite(s):
+    """No to the already-registered question: nothing changes, no completion dialog."""
+    seeds = s.registered_seed("Legal.dic")
+    s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
+    s.put_user_file("Legal.dic", b"old legal")
+    s.launch()
+    s.confirm()
+    s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDNO, "the already-registered question")
+    s.expect_end()
+    path = s.user_path("Legal.dic")
+    s.equal(s.user_files(), {"Legal.dic": b"old legal"}, "user folder")
+    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
+    s.equal(s.engine_log(), [], "engine calls")
+    s.expect_toolkit_starts(0)
+
+
+def scenario_destination_exists(s):
+    """An unregistered file of the same name: the destination-exists question,
+    Yes overwrites and registers it."""
+    s.prepare({"Legal.DIC": "new legal"})
+    s.put_user_file("Legal.dic", b"stray")
+    s.launch()
+    s.confirm()
+    s.message(MSG_EXISTS.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the destination-exists question")
+    s.complete(enable=False, launch=False)
+    s.expect_end()
+    s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
+    s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
+
+
+def scenario_busy_stays_busy(s):
+    """A registered file that stays held: the copy fails with the base name, the
+    registration is put back, the enabled entry stays removed."""
+    seeds = s.registered_seed("Legal.dic")
+    s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
+    s.put_user_file("Legal.dic", b"old legal")
+    path = s.user_path("Legal.dic")
+    s.start_ime("--hold", path, "--keep")
+    s.launch()
+    s.confirm()
+    s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
+    s.stop_message(MSG_COPY_FAILED.format("Legal"), "the copy-failure message")
+    s.expect_end()
+    s.expect_contract()
+    s.equal(s.user_files(), {"Legal.dic": b"old legal"}, "user folder")
+    s.equal(s.lists(), ([path], []), "registered and enabled lists")
+    s.expect_toolkit_starts(0)
+
+
+def scenario_complete_escape(s):
+    """Escape on the completion dialog keeps both flags set."""
+    s.prepare({"Legal.DIC": "legal"})
+    s.start_ime()
+    s.launch()
+    s.confirm()
+    s.complete(how="escape")
+    s.expect_end()
+    path = s.user_path("Legal.dic")
+    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
+    s.equal(s.engine_lists(), [("accept", [path])], "engine hand-over")
+    s.equal(len(s.notifications()), 1, "notifications")
+    s.wait_for(lambda: s.toolkit_ready() == 1, "toolkit start", timeout=10)
+
+
+def scenario_notification_walk(s):
+    """Marked windows anywhere below the top level get one notification each;
+    a marked top-level window's children and other letter case get none."""
+    s.prepare({"Legal.DIC": "legal"})
+    s.start_ime("--title", "IME HRN10_UI_MAIN top", "--child", "HRN10_UI_MAIN under marked top")
+    s.start_ime("--title", "IME host", "--child", "child HRN10_UI_MAIN", "--grandchild", "grandchild HRN10_UI_MAIN",
+                "--child", "hrn10_ui_main lower case")
+    s.launch()
+    s.confirm()
+    s.complete(enable=True, launch=False)
+    s.expect_end()
+    got = sorted(s.notifications())
+    want = sorted((t, IMN_PRIVATE, RELOAD_CODE) for t in
+                  ("IME HRN10_UI_MAIN top", "child HRN10_UI_MAIN", "grandchild HRN10_UI_MAIN"))
+    s.equal(got, want, "notifications")
+
+
+def scenario_toolkit_only(s):
+    """Only the toolkit box ticked: no enabling and no notification; the toolkit starts."""
+    s.prepare({"Legal.DIC": "legal"})
+    s.start_ime()
+    s.launch()
+    s.confirm()
+    s.complete(enable=False, launch=True)
+    s.expect_end()
+    s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
+    s.equal(s.engine_log(), [], "engine calls")
+    s.equal(s.notifications(), [], "notifications")
+    s.wait_for(lambda: s.toolkit_ready() == 1, "toolkit start", timeout=10)
+
+
+def scenario_engine_refuses(s):
+    """The engine refuses the list: the cannot-enable message, then the
+    notification and the toolkit start all the same."""
+    s.prepare({"Legal.DIC": "legal"})
+    (s.env.cmd_dir / "HRNCNV.REFUSE").write_text("")
+    s.start_ime()
+    s.launch()
+    s.confirm()
+    s.complete()
+    s.stop_message(MSG_CANNOT_ENABLE, "the cannot-enable message")
+    s.expect_end()
+    path = s.user_path("Legal.dic")
+    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
+    s.equal(s.engine_lists(), [("refuse", [path])], "engine hand-over")
+    s.equal(len(s.notifications()), 1, "notifications")
+    s.wait_for(lambda: s.toolkit_ready() == 1, "toolkit start", timeout=10)
+
+
+SCENARIOS = [(name[len("scenario_"):], fn) for name, fn in globals().items() if name.startswith("scenario_")]
+
+
+def run(env, only):
+    passed = failed = 0
+    for name, fn in SCENARIOS:
+        if only and name not in only:
+            continue
+        s = Scenario(env, name)
+        start = time.time()
+        try:
+            fn(s)
+        except Failed:
+            pass
+        except Exception as e:  # a broken harness step is a failure of this scenario
+            s.failures.append(f"{type(e).__name__}: {e}")
+            if os.environ.get("E2E_TRACE"):
+                traceback.print_exc()
+        finally:
+            s.finish()
+        took = f"({time.time() - start:.1f}s)"
+        if s.failures:
+            failed += 1
+            print(f"{name}: FAIL {took}", flush=True)
+            for f in s.failures:
+                print(f"    {f}", flush=True)
+        else:
+            passed += 1
+            print(f"{name}: PASS {took}", flush=True)
+    return passed, failed
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("build_dir")
+    ap.add_argument("--only", nargs="*", default=[])
+    ap.add_argument("--display", help="use this X display instead of an own Xvfb")
+    args = ap.parse_args()
+    env = Env(args.build_dir)
+    missing = [p for p in (env.product, env.build / "host" / "uidriver.exe") if not p.exists()]
+    if missing:
+        print(f"missing build outputs: {', '.join(map(str, missing))}")
+        print("0 passed, 1 failed")
+        return 1
+    try:
+        env.start(args.display)
+        passed, failed = run(env, set(args.only))
+    finally:
+        env.stop()
+    print(f"screenshots: {env.shots}")
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,379 @@
+"""A Wine prefix with the stand-in host, and the tools that drive it.
+
+Shared by the end-to-end runner and the demo. Everything the Windows side
+prints is code page 932, one item a line, with backslash escapes for "\\",
+line feeds, carriage returns and tabs (the host's EscapeLine).
+"""
+
+import os
+import re
+import selectors
+import shutil
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+ENCODING = "cp932"
+TITLE = "オプション辞書インストール"
+HOST_KEY_INSTALL_PATH = r"C:\Program Files\Heronix\Fumidori"
+TOOLKIT_CLASS = "HRN10_DICMANAGER_MAIN"
+IME_CLASS = "FumidoriImeStandIn"
+USER_DIC_KIND = "odic"
+PREFIX_STAMP = ".lexplant-prefix-ready"
+
+# Japanese dialog fonts mapped to the installed IPA fonts so that texts render.
+FONT_REPLACEMENTS = {
+    "ＭＳ Ｐゴシック": "IPAPGothic",
+    "MS PGothic": "IPAPGothic",
+    "MS UI Gothic": "IPAPGothic",
+    "ＭＳ ゴシック": "IPAGothic",
+    "MS Gothic": "IPAGothic",
+    "ＭＳ 明朝": "IPAMincho",
+    "MS Mincho": "IPAMincho",
+}
+
+_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}
+
+
+def unescape(text):
+    return re.sub(r"\\(.)", lambda m: _ESCAPES.get(m.group(1), m.group(1)), text)
+
+
+def decode_lines(data):
+    """Bytes of a host log or answer into lists of unescaped tab fields."""
+    rows = []
+    for raw in data.split(b"\n"):
+        raw = raw.rstrip(b"\r")
+        if raw:
+            rows.append([unescape(f) for f in raw.decode(ENCODING, "replace").split("\t")])
+    return rows
+
+
+def win_to_unix_name(path):
+    return path.replace("\\", "/")
+
+
+class WineError(RuntimeError):
+    pass
+
+
+class Xvfb:
+    """An X server of our own, on the first free display from 99 up."""
+
+    def __init__(self):
+        self.proc = None
+        self.display = None
+
+    def start(self):
+        for n in range(99, 140):
+            if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                break
+        else:
+            raise WineError("no free X display")
+        self.proc = subprocess.Popen(
+            ["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 10
+        while not os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            if self.proc.poll() is not None or time.time() > deadline:
+                raise WineError("Xvfb did not start")
+            time.sleep(0.05)
+        self.display = f":{n}"
+        return self.display
+
+    def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+
+
+class WinePrefix:
+    """A 32-bit Japanese Wine prefix and the commands run in it."""
+
+    def __init__(self, prefix, build_dir, display):
+        self.prefix = Path(prefix).resolve()
+        self.build = Path(build_dir).resolve()
+        self.host_bin = self.build / "host"
+        self.env = {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
+        self.env.update({
+            "WINEPREFIX": str(self.prefix),
+            "WINEARCH": "win32",
+            "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "LC_ALL": "ja_JP.UTF-8",
+            "LANG": "ja_JP.UTF-8",
+            "DISPLAY": display,
+        })
+        self.server = None
+
+    # ---- prefix and server ----
+
+    def ensure(self):
+        """Makes the prefix once; later runs reuse it."""
+        if (self.prefix / PREFIX_STAMP).exists():
+            return False
+        if self.prefix.exists():
+            shutil.rmtree(self.prefix)
+        self.prefix.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True, timeout=300)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
+        lines = ["Windows Registry Editor Version 5.00", "",
+                 r"[HKEY_CURRENT_USER\Software\Wine\X11 Driver]",
+                 # Without a window manager Wine must draw captions itself.
+                 '"Decorated"="N"', '"Managed"="N"', "",
+                 r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]"]
+        lines += [f'"{k}"="{v}"' for k, v in FONT_REPLACEMENTS.items()]
+        with tempfile.NamedTemporaryFile("wb", suffix=".reg", delete=False) as f:
+            f.write(("\r\n".join(lines) + "\r\n").encode("utf-16"))
+            reg = f.name
+        try:
+            self.run(["regedit", "/S", reg])
+        finally:
+            os.unlink(reg)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
+        (self.prefix / PREFIX_STAMP).write_text("ok\n")
+        return True
+
+    def start_server(self):
+        self.server = subprocess.Popen(["wineserver", "-p", "-f"], env=self.env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def stop_server(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        if self.server:
+            try:
+                self.server.wait(10)
+            except subprocess.TimeoutExpired:
+                self.server.kill()
+
+    def run(self, args, timeout=120):
+        r = subprocess.run(["wine"] + list(args), env=self.env, stdout=subprocess.PIPE,
+                           stderr=subprocess.DEVNULL, timeout=timeout)
+        return r.returncode, r.stdout
+
+    # ---- paths ----
+
+    def unix(self, win_path):
+        """C:\\a\\b -> the file in the prefix; Z:\\ is the Linux root."""
+        drive, rest = win_path[0].lower(), win_path[2:].lstrip("\\")
+        base = Path("/") if drive == "z" else self.prefix / f"drive_{drive}"
+        return base / win_to_unix_name(rest)
+
+    def host_exe(self, name):
+        return "Z:" + str(self.host_bin / name).replace("/", "\\")
+
+    def system32(self, name=""):
+        return self.prefix / "drive_c/windows/system32" / name
+
+    # ---- host setup ----
+
+    def hostsetup(self, *commands):
+        rc, out = self.run([str(self.host_bin / "hostsetup.exe")] + list(commands))
+        rows = decode_lines(out)
+        errors = [r for r in rows if r and r[0] == "error"]
+        if rc != 0 or errors:
+            raise WineError(f"hostsetup {' '.join(commands)}: {errors or rc}")
+        return rows
+
+    def dump(self):
+        """The host's state: install path, common library, user folder, values."""
+        state = {"values": {}}
+        for row in self.hostsetup("dump"):
+            if row[0] == "value":
+                # Value names match without regard to case, as in the registry.
+                state["values"][row[1].lstrip("\\").lower()] = (int(row[2]), row[3])
+            elif row[0] in ("installpath", "installpath-key", "userdicroot", "common"):
+                state[row[0]] = row[1:] if row[0] == "common" else row[1]
+        return state
+
+
+class DriverError(RuntimeError):
+    pass
+
+
+class Dialog:
+    """What the driver saw of one dialog or message box."""
+
+    def __init__(self, rows):
+        self.kind = None
+        self.rect = None
+        self.caption = None
+        self.controls = []  # (id, class, style, visible, check, text)
+        self.icon = None
+        for row in rows:
+            if row[0] == "window":
+                self.rect = tuple(int(v) for v in row[2:6])
+                self.kind = row[6]
+            elif row[0] == "caption":
+                self.caption = row[1]
+            elif row[0] == "control":
+                check = None if row[5] == "-" else int(row[5])
+                self.controls.append((int(row[1]), row[2], int(row[3], 16), row[4] == "1", check, row[6]))
+            elif row[0] == "icon":
+                self.icon = row[1]
+
+    def visible(self):
+        return [c for c in self.controls if c[3]]
+
+    def buttons(self):
+        """Ids of the visible push buttons, in order."""
+        return [c[0] for c in self.visible() if c[1].lower() == "button" and c[4] is None
+                and (c[2] & 0xF) in (0, 1)]
+
+    def text(self, control_id):
+        for c in self.visible():
+            if c[0] == control_id:
+                return c[5]
+        return None
+
+    def message(self):
+        """A message box's text: its visible static text control."""
+        texts = [c[5] for c in self.visible() if c[1].lower() == "static" and c[0] == 0xFFFF]
+        return texts[0] if texts else None
+
+    def checks(self):
+        return {c[0]: c[4] for c in self.visible() if c[4] is not None}
+
+    def summary(self):
+        if self.kind == "messagebox":
+            return f"message box [{self.icon}] {self.message()!r} buttons {self.buttons()}"
+        return f"dialog {self.caption!r} " + ", ".join(
+            f"{c[0]}:{c[5]!r}" + ("" if c[4] is None else f"[{c[4]}]") for c in self.visible())
+
+
+class Driver:
+    """The UI driver running in the prefix: one command, one answer."""
+
+    def __init__(self, wine, shots_dir=None, shot_prefix="shot"):
+        self.wine = wine
+        self.proc = subprocess.Popen(["wine", str(wine.host_bin / "uidriver.exe")], env=wine.env,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+        self.sel = selectors.DefaultSelector()
+        self.sel.register(self.proc.stdout, selectors.EVENT_READ)
+        self.buf = b""
+        self.shots_dir = shots_dir
+        self.shot_prefix = shot_prefix
+        self.shots = []
+        self.seen = []
+
+    def command(self, line, timeout=30):
+        self.proc.stdin.write((line + "\n").encode(ENCODING))
+        self.proc.stdin.flush()
+        deadline = time.time() + timeout
+        while True:
+            if self.buf.startswith(b".\n"):
+                self.buf = self.buf[2:]
+                return []
+            end = self.buf.find(b"\n.\n")
+            if end >= 0:
+                answer, self.buf = self.buf[:end + 1], self.buf[end + 3:]
+                return decode_lines(answer)
+            left = deadline - time.time()
+            if left <= 0 or not self.sel.select(left):
+                raise DriverError(f"driver gave no answer to {line!r}")
+            chunk = os.read(self.proc.stdout.fileno(), 65536)
+            if not chunk:
+                raise DriverError(f"driver ended during {line!r}")
+            self.buf += chunk
+
+    def _single(self, line, timeout=30):
+        rows = self.command(line, timeout)
+        # A spawned console program may print into our pipe; the answer is last.
+        return rows[-1] if rows else []
+
+    def launch(self, win_path):
+        row = self._single(f'launch "{win_path}"')
+        if row[0] != "pid":
+            raise DriverError(f"launch failed: {row}")
+        return int(row[1])
+
+    def spawn(self, cmdline):
+        row = self._single(f"spawn {cmdline}")
+        if row[0] != "pid":
+            raise DriverError(f"spawn failed: {row}")
+        return int(row[1])
+
+    def wait(self, timeout_ms=15000):
+        """The next dialog, or the string "exited" / "timeout"."""
+        rows = self.command(f"wait {timeout_ms}", timeout_ms / 1000 + 30)
+        rows = [r for r in rows if r and r[0] in ("window", "caption", "control", "icon", "exited", "timeout")]
+        if rows and rows[0][0] in ("exited", "timeout"):
+            return rows[0][0]
+        dialog = Dialog(rows)
+        self.seen.append(dialog)
+        self.screenshot(dialog)
+        return dialog
+
+    def screenshot(self, dialog):
+        if not self.shots_dir or not dialog.rect or not shutil.which("import"):
+            return
+        x, y, w, h = dialog.rect
+        name = f"{self.shot_prefix}-{len(self.shots) + 1}-{dialog.kind}.png"
+        path = Path(self.shots_dir) / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        margin = 4
+        subprocess.run(["import", "-display", self.wine.env["DISPLAY"], "-window", "root", "-crop",
+                        f"{w + 2 * margin}x{h + 2 * margin}+{max(x - margin, 0)}+{max(y - margin, 0)}",
+                        "+repage", str(path)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=30)
+        self.shots.append(path)
+
+    def _act(self, line):
+        row = self._single(line)
+        return row[0] if row else ""
+
+    def press(self, control_id):
+        return self._act(f"press {control_id}")
+
+    def escape(self):
+        return self._act("escape")
+
+    def enter(self):
+        return self._act("enter")
+
+    def close(self):
+        return self._act("close")
+
+    def gone(self, timeout_ms):
+        """Waits, up to timeout_ms, for someone else to answer the dialog."""
+        row = self._single(f"gone {timeout_ms}", timeout_ms / 1000 + 30)
+        return row[0] if row else ""
+
+    def check(self, control_id, state):
+        row = self._single(f"check {control_id} {1 if state else 0}")
+        return int(row[2]) if row and row[0] == "check" else None
+
+    def exit(self, timeout_ms=15000):
+        row = self._single(f"exit {timeout_ms}", timeout_ms / 1000 + 30)
+        return row[0] == "exited"
+
+    def windows(self):
+        return [r for r in self.command("windows") if r and r[0] == "window"]
+
+    def count(self, cls):
+        row = self._single(f"count {cls}")
+        return int(row[1])
+
+    def close_class(self, cls):
+        return self._single(f"closeclass {cls}")
+
+    def kill(self):
+        return self._single("kill")
+
+    def quit(self):
+        try:
+            self.proc.stdin.write(b"quit\n")
+            self.proc.stdin.flush()
+            self.proc.wait(10)
+        except (OSError, subprocess.TimeoutExpired):
+            self.proc.kill()
+            self.proc.wait(5)
+        finally:
+            self.sel.close()
