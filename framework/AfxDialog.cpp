@@ -42,6 +42,9 @@ void CDialog::EndDialog(int nResult) {
 
 BOOL CDialog::OnInitDialog() {
   UpdateData(FALSE);
+  // The owner is usually the hidden main frame: a dialog placed by its
+  // template alone would open in the screen's corner.
+  CenterWindow();
   return TRUE;
 }
 

@@ -26,7 +26,7 @@ class CDialog : public CWnd {
   BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
   void EndDialog(int nResult);
 
-  virtual BOOL OnInitDialog();  // loads the fields into the controls
+  virtual BOOL OnInitDialog();  // loads the fields into the controls, centres
   virtual void OnOK();          // saves the controls, ends with IDOK
   virtual void OnCancel();      // ends with IDCANCEL, nothing saved
   virtual void DoDataExchange(CDataExchange* pDX);

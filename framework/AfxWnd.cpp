@@ -164,6 +164,19 @@ void CWnd::OnSize(UINT /*nType*/, int /*cx*/, int /*cy*/) { Default(); }
 
 void CWnd::PostNcDestroy() {}
 
+void CWnd::CenterWindow() {
+  RECT rcWindow;
+  if (!::GetWindowRect(m_hWnd, &rcWindow)) return;
+  RECT rcArea;
+  HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER);
+  if (hOwner == nullptr || !::IsWindowVisible(hOwner) || !::GetWindowRect(hOwner, &rcArea)) {
+    if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &rcArea, 0)) return;
+  }
+  const int x = rcArea.left + ((rcArea.right - rcArea.left) - (rcWindow.right - rcWindow.left)) / 2;
+  const int y = rcArea.top + ((rcArea.bottom - rcArea.top) - (rcWindow.bottom - rcWindow.top)) / 2;
+  ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 CWnd* CWnd::SetFocus() { return FromHandlePermanent(::SetFocus(m_hWnd)); }
 
 void CWnd::GetClientRect(LPRECT lpRect) const {

@@ -45,6 +45,9 @@ class CWnd : public CCmdTarget {
   // Runs after the window is gone; frames delete themselves here.
   virtual void PostNcDestroy();
 
+  // Centres the window over its owner when the owner is visible, else over
+  // the screen's work area.
+  void CenterWindow();
   CWnd* SetFocus();
   void GetClientRect(LPRECT lpRect) const;
   void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);

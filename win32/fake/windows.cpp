@@ -884,6 +884,40 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
   return TRUE;
 }
 
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
+  if (Enter("GetWindowRect", hWnd)) return FALSE;
+  if (BadWindow(hWnd) || lpRect == nullptr) return FALSE;
+  *lpRect = Alive(hWnd)->rect;
+  return TRUE;
+}
+
+HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
+  if (Enter("GetWindow", hWnd, uCmd)) return nullptr;
+  if (BadWindow(hWnd)) return nullptr;
+  return uCmd == GW_OWNER ? Alive(hWnd)->owner : nullptr;
+}
+
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter*/, int X, int Y, int cx, int cy, UINT uFlags) {
+  if (Enter("SetWindowPos", hWnd, X, Y, cx, cy, uFlags)) return FALSE;
+  if (BadWindow(hWnd)) return FALSE;
+  const RECT r = Alive(hWnd)->rect;
+  const int x = (uFlags & SWP_NOMOVE) ? r.left : X;
+  const int y = (uFlags & SWP_NOMOVE) ? r.top : Y;
+  const int w = (uFlags & SWP_NOSIZE) ? r.right - r.left : cx;
+  const int h = (uFlags & SWP_NOSIZE) ? r.bottom - r.top : cy;
+  return MoveWindow(hWnd, x, y, w, h, TRUE);
+}
+
+BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, UINT fWinIni) {
+  if (Enter("SystemParametersInfoA", uiAction, uiParam, fWinIni)) return FALSE;
+  if (uiAction != SPI_GETWORKAREA || pvParam == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *static_cast<RECT*>(pvParam) = kWorkArea;
+  return TRUE;
+}
+
 HWND WINAPI SetFocus(HWND hWnd) {
   if (Enter("SetFocus", hWnd)) return nullptr;
   State& st = S();

@@ -458,6 +458,16 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
+#define GW_OWNER 4
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_NOACTIVATE 0x0010
+#define SPI_GETWORKAREA 0x0030
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
+HWND WINAPI GetWindow(HWND hWnd, UINT uCmd);
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, UINT fWinIni);
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
 HWND WINAPI SetFocus(HWND hWnd);
 HWND WINAPI GetFocus(void);

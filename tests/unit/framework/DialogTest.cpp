@@ -109,3 +109,27 @@ TEST_F(DialogTest, ExceptionInsideTheDialogReachesTheCallerOfDoModal) {
 }
 
 }  // namespace
+
+namespace {
+
+class PlacedDlg : public CheckDlg {
+ public:
+  BOOL OnInitDialog() override {
+    BOOL result = CheckDlg::OnInitDialog();
+    ::GetWindowRect(m_hWnd, &placed);
+    return result;
+  }
+  RECT placed{};
+};
+
+TEST_F(DialogTest, OpensCentredOnTheScreenWhenItsOwnerIsHidden) {
+  fakewin::ScriptDialog(kTemplate, {{Step::Press, IDOK}});
+  PlacedDlg dlg;
+  dlg.DoModal();
+  RECT area;
+  ASSERT_TRUE(::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0));
+  EXPECT_NEAR((area.left + area.right) / 2, (dlg.placed.left + dlg.placed.right) / 2, 1);
+  EXPECT_NEAR((area.top + area.bottom) / 2, (dlg.placed.top + dlg.placed.bottom) / 2, 1);
+}
+
+}  // namespace
