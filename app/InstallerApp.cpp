@@ -3,6 +3,8 @@
 #include <imm.h>
 #include <shellapi.h>
 
+#include <new>
+
 #include "app/Messages.h"
 #include "notify/ImeBroadcast.h"
 #include "ui/AboutDlg.h"
@@ -46,6 +48,10 @@ BOOL CInstallerApp::InitInstance() {
   } catch (CException* e) {
     AfxMessageBox(msg::kOutOfMemory, MB_OK | MB_ICONSTOP);
     e->Delete();
+  } catch (const std::bad_alloc&) {
+    // The standard library's own exhaustion, should any slip past the
+    // framework's allocators, means the same to the user.
+    AfxMessageBox(msg::kOutOfMemory, MB_OK | MB_ICONSTOP);
   }
   return FALSE;
 }

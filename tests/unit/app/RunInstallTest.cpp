@@ -5,6 +5,8 @@
 
 #include <imm.h>
 
+#include <new>
+
 #include "framework/Afx.h"
 #include "support/AppFixture.h"
 #include "ui/MainFrm.h"
@@ -257,6 +259,14 @@ TEST_F(RunInstallTest, MemoryExhaustionShowsOneMessageAndKeepsWhatWasInstalled) 
 TEST_F(RunInstallTest, AnyFrameworkExceptionGetsTheMemoryMessage) {
   Install();
   engine().OnCall([] { throw new CException; });
+  fakewin::ScriptDialog(IDD_COMPLETE, {{Step::Press, IDOK}});
+  EXPECT_EQ(0, Run());
+  EXPECT_EQ(std::vector<std::string>{kMemoryMessage}, MessageTexts());
+}
+
+TEST_F(RunInstallTest, TheStandardLibrarysExhaustionGetsTheMemoryMessageToo) {
+  Install();
+  engine().OnCall([] { throw std::bad_alloc(); });
   fakewin::ScriptDialog(IDD_COMPLETE, {{Step::Press, IDOK}});
   EXPECT_EQ(0, Run());
   EXPECT_EQ(std::vector<std::string>{kMemoryMessage}, MessageTexts());
