@@ -148,17 +148,23 @@ int __stdcall GenerateUserDicRootPath(char* pszBuffer, const char* pszKind, int 
   return Lib().userDicRootResult;
 }
 
-int __stdcall GetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath, DWORD dwType,
-                          void* pData, DWORD* pcbData) {
+// Records a value call as it arrived; the caller fills in the rest.
+LibCall& RecordValueCall(const char* pszFunction, HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath) {
   LibCall call;
-  call.function = kGetRegValue;
+  call.function = pszFunction;
   call.root = hRoot;
   call.flags = dwFlags;
   call.reserved = dwReserved;
   call.path = pszPath;
+  Lib().calls.push_back(call);
+  return Lib().calls.back();
+}
+
+int __stdcall GetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath, DWORD dwType,
+                          void* pData, DWORD* pcbData) {
+  LibCall& call = RecordValueCall(kGetRegValue, hRoot, dwFlags, dwReserved, pszPath);
   call.type = dwType;
   call.size = pcbData ? *pcbData : 0;
-  Lib().calls.push_back(call);
   int result = 0;
   if (TakeScheduledFailure(kGetRegValue, &result)) return result;
   auto failed = Lib().failedReads.find(FoldKey(pszPath));
@@ -178,17 +184,11 @@ int __stdcall GetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const cha
 int __stdcall SetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath, DWORD dwType,
                           const void* pData, DWORD cbData) {
   std::string bytes(static_cast<const char*>(pData), cbData);
-  LibCall call;
-  call.function = kSetRegValue;
-  call.root = hRoot;
-  call.flags = dwFlags;
-  call.reserved = dwReserved;
-  call.path = pszPath;
+  LibCall& call = RecordValueCall(kSetRegValue, hRoot, dwFlags, dwReserved, pszPath);
   call.type = dwType;
   call.size = cbData;
   call.data = bytes;
   if (dwType == REG_SZ && !call.data.empty() && call.data.back() == '\0') call.data.pop_back();
-  Lib().calls.push_back(call);
   int result = 0;
   if (TakeScheduledFailure(kSetRegValue, &result)) return result;
   if (hRoot != HKEY_CURRENT_USER) return kAccessDenied;
@@ -203,14 +203,7 @@ int __stdcall SetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const cha
 }
 
 int __stdcall DeleteRegKeyData(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, DWORD dwKind, const char* pszPath) {
-  LibCall call;
-  call.function = kDeleteRegKeyData;
-  call.root = hRoot;
-  call.flags = dwFlags;
-  call.reserved = dwReserved;
-  call.kind = dwKind;
-  call.path = pszPath;
-  Lib().calls.push_back(call);
+  RecordValueCall(kDeleteRegKeyData, hRoot, dwFlags, dwReserved, pszPath).kind = dwKind;
   int result = 0;
   if (TakeScheduledFailure(kDeleteRegKeyData, &result)) return result;
   if (dwKind != kDeleteSingleValue) return kBadParameter;
