@@ -136,6 +136,11 @@ class WinePrefix:
         finally:
             os.unlink(reg)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
+        # Caption buttons are glyphs of Marlett, which this Wine does not find
+        # in its own data folder; the prefix's font folder it always reads.
+        marlett = Path("/usr/share/wine/fonts/marlett.ttf")
+        if marlett.exists():
+            shutil.copy(marlett, self.prefix / "drive_c" / "windows" / "Fonts")
         (self.prefix / PREFIX_STAMP).write_text("ok\n")
         return True
 
