@@ -17,7 +17,7 @@ class CInstallerApp : public CWinApp {
   CInstallerApp();
   ~CInstallerApp() override;
 
-  BOOL InitInstance() override;  // always FALSE
+  BOOL InitInstance() override;                 // always FALSE
   BOOL OnCmdMsg(UINT nID, int nCode) override;  // ID_APP_ABOUT
   void OnAppAbout();
 

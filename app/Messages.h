@@ -28,7 +28,6 @@ inline constexpr char kEnableLimit[] =
     "辞書ツールキットを起動し,有効にするオプション辞書を選択してください.";
 // A source path too long for the 260-byte path buffers; the argument is the
 // file name as found in the source folder.
-inline constexpr char kSourcePathTooLongFmt[] =
-    "インストールする辞書のパスが長すぎます.処理を中止します.\n\n辞書 : %s";
+inline constexpr char kSourcePathTooLongFmt[] = "インストールする辞書のパスが長すぎます.処理を中止します.\n\n辞書 : %s";
 
 }  // namespace msg

@@ -25,7 +25,11 @@ class CHeapAllocator {
   void deallocate(T* p, std::size_t) { HeapFree(GetProcessHeap(), 0, p); }
 
   template <typename U>
-  bool operator==(const CHeapAllocator<U>&) const { return true; }
+  bool operator==(const CHeapAllocator<U>&) const {
+    return true;
+  }
   template <typename U>
-  bool operator!=(const CHeapAllocator<U>&) const { return false; }
+  bool operator!=(const CHeapAllocator<U>&) const {
+    return false;
+  }
 };

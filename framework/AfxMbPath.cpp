@@ -78,8 +78,7 @@ void AfxSplitPath(const char* path, char* drive, char* dir, char* fname, char* e
   CopyPart(ext, AFX_MAX_EXT, nameEnd, end);
 }
 
-BOOL AfxMakePath(char* path, int nCapacity, const char* drive, const char* dir, const char* fname,
-                 const char* ext) {
+BOOL AfxMakePath(char* path, int nCapacity, const char* drive, const char* dir, const char* fname, const char* ext) {
   if (path == nullptr || nCapacity <= 0) return FALSE;
   int n = 0;
   bool fits = true;

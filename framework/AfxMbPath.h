@@ -18,8 +18,7 @@ void AfxSplitPath(const char* path, char* drive, char* dir, char* fname, char* e
 // ends in "\" or "/", then fname, then ext with a "." added unless present.
 // Returns FALSE, leaving path empty, when the result would not fit in
 // nCapacity bytes: a cut path could name another file.
-BOOL AfxMakePath(char* path, int nCapacity, const char* drive, const char* dir, const char* fname,
-                 const char* ext);
+BOOL AfxMakePath(char* path, int nCapacity, const char* drive, const char* dir, const char* fname, const char* ext);
 
 // Compares like _mbscmp: character by character, a two-byte character's code
 // being lead * 256 + trail. Returns <0, 0 or >0.

@@ -39,9 +39,7 @@ CString::CString() : m_pchData(&g_chNil), m_nLength(0), m_nCapacity(0) {}
 
 CString::CString(const char* psz) : CString() { Assign(psz, SafeLength(psz)); }
 
-CString::CString(const char* pch, int nLength) : CString() {
-  Assign(pch, pch != nullptr && nLength > 0 ? nLength : 0);
-}
+CString::CString(const char* pch, int nLength) : CString() { Assign(pch, pch != nullptr && nLength > 0 ? nLength : 0); }
 
 CString::CString(const CString& other) : CString() { Assign(other.m_pchData, other.m_nLength); }
 

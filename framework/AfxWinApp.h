@@ -20,8 +20,8 @@ class CWinApp : public CCmdTarget {
   ~CWinApp() override;
 
   virtual BOOL InitInstance();
-  virtual int Run();           // message loop, for an InitInstance that returns TRUE
-  virtual int ExitInstance();  // returns the process exit code
+  virtual int Run();                            // message loop, for an InitInstance that returns TRUE
+  virtual int ExitInstance();                   // returns the process exit code
   BOOL OnCmdMsg(UINT nID, int nCode) override;  // handles ID_APP_EXIT
 
   // Requests the three-dimensional look of dialog controls; always TRUE, as

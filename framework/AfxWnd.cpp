@@ -13,8 +13,8 @@
 
 namespace {
 
-using HandleMap = std::unordered_map<HWND, CWnd*, std::hash<HWND>, std::equal_to<HWND>,
-                                     CHeapAllocator<std::pair<const HWND, CWnd*>>>;
+using HandleMap =
+    std::unordered_map<HWND, CWnd*, std::hash<HWND>, std::equal_to<HWND>, CHeapAllocator<std::pair<const HWND, CWnd*>>>;
 
 HandleMap& Handles() {
   static HandleMap s_map;
@@ -103,8 +103,8 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
 
   CWnd* pWndOuter = g_pWndInit;
   g_pWndInit = this;
-  HWND hWnd = CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y,
-                              cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
+  HWND hWnd = CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y, cs.cx,
+                              cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
   // Still set when no message reached AfxWndProc (a class of another procedure).
   bool bNoMessage = g_pWndInit == this;
   g_pWndInit = pWndOuter;

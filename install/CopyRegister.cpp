@@ -148,8 +148,8 @@ int CInstallerApp::PruneMissingRegistrations() {
 int CInstallerApp::ProbeTargetFile(const char* pszPath) {
   if (!PathExists(pszPath)) return kTargetAbsent;
 
-  CScopedFileHandle file(CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  CScopedFileHandle file(
+      CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.IsValid()) return kTargetFree;
 
   const DWORD dwError = GetLastError();

@@ -17,8 +17,8 @@ enum { kAdded = 0, kAlreadyListed = 1, kListFull = 2 };
 
 // Whether the engine could read the file while others keep it open.
 bool CanOpenForReading(const char* pszPath) {
-  CScopedFileHandle file(CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  CScopedFileHandle file(CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   return file.IsValid();
 }
 

@@ -69,8 +69,8 @@ int CInstallerApp::ReadInstallPath(CString& strPath) {
     // end we could trust and counts as missing.
     char szValue[kPathBufferSize] = {};
     DWORD cbValue = sizeof(szValue);
-    if (RegQueryValueExA(key.Get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<LPBYTE>(szValue),
-                         &cbValue) == ERROR_SUCCESS) {
+    if (RegQueryValueExA(key.Get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<LPBYTE>(szValue), &cbValue) ==
+        ERROR_SUCCESS) {
       const int nLength = BoundedLength(szValue, sizeof(szValue));
       if (nLength < kPathBufferSize) strPath = szValue;
     }

@@ -58,8 +58,8 @@ bool GetEnginePath(char (&szPath)[MAX_PATH]) {
     ScopedRegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return false;
     DWORD cbData = sizeof(szPath);
-    if (RegQueryValueExA(key.get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<LPBYTE>(szPath),
-                         &cbData) != ERROR_SUCCESS) {
+    if (RegQueryValueExA(key.get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<LPBYTE>(szPath), &cbData) !=
+        ERROR_SUCCESS) {
       memset(szPath, 0, sizeof(szPath));
     }
   }
@@ -70,9 +70,7 @@ bool GetEnginePath(char (&szPath)[MAX_PATH]) {
   return true;
 }
 
-void PutWord(BYTE* pBlock, size_t offset, WORD value) {
-  memcpy(pBlock + offset, &value, sizeof(value));
-}
+void PutWord(BYTE* pBlock, size_t offset, WORD value) { memcpy(pBlock + offset, &value, sizeof(value)); }
 
 // Appends each entry with its terminator at *pUsed; false when one would
 // reach the buffer's last byte, which must stay the closing empty string.
@@ -90,13 +88,9 @@ bool PackList(const CStringArray& list, BYTE* pBuffer, size_t* pUsed) {
 
 }  // namespace
 
-CConvEngineLib::CConvEngineLib() : m_hEngineLib(nullptr) {
-  Load();
-}
+CConvEngineLib::CConvEngineLib() : m_hEngineLib(nullptr) { Load(); }
 
-CConvEngineLib::~CConvEngineLib() {
-  Unload();
-}
+CConvEngineLib::~CConvEngineLib() { Unload(); }
 
 int CConvEngineLib::Load() {
   if (m_hEngineLib != nullptr) return 1;
@@ -133,8 +127,8 @@ int CConvEngineLib::SendDictionaryList(const CStringArray& enabled, const CStrin
   PutWord(block.get(), kLayoutOffset, kLayoutValue);
   // Through a generic function pointer, so the cast to the real signature
   // raises no cast-function-type warning.
-  const PFN_EngineTop pfnTop = reinterpret_cast<PFN_EngineTop>(
-      reinterpret_cast<void (*)()>(GetProcAddress(m_hEngineLib, kEntryPoint)));
+  const PFN_EngineTop pfnTop =
+      reinterpret_cast<PFN_EngineTop>(reinterpret_cast<void (*)()>(GetProcAddress(m_hEngineLib, kEntryPoint)));
   if (pfnTop == nullptr) return kNoEntryPoint;
   const DWORD dwStatus = static_cast<DWORD>(pfnTop(kEngineCommand, block.get()));
   return (dwStatus & kEngineStatusMask) == 0 ? kAccepted : kRefused;

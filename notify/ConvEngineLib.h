@@ -13,7 +13,7 @@ class CConvEngineLib {
   enum {
     kAccepted = 0,
     kNotLoaded = 1,
-    kNoRoom = 2,        // allocation failed, or the paths do not fit the buffer
+    kNoRoom = 2,  // allocation failed, or the paths do not fit the buffer
     kNoEntryPoint = 3,
     kRefused = 4,
   };

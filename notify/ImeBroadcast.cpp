@@ -29,9 +29,7 @@ void SendReload(HWND hWnd) {
 
 }  // namespace
 
-void NotifyImeWindows() {
-  EnumWindows(EnumTopWindowProc, 0);
-}
+void NotifyImeWindows() { EnumWindows(EnumTopWindowProc, 0); }
 
 BOOL CALLBACK EnumTopWindowProc(HWND hWnd, LPARAM /*lParam*/) {
   if (HasMarker(hWnd)) {

@@ -49,7 +49,8 @@ COptionDicStore::COptionDicStore()
       m_pfnDeleteRegKeyData(nullptr) {
   m_hLibrary = LoadLibraryA(kCommonLibraryFile);
   if (!m_hLibrary) return;
-  m_pfnGenerateUserDicRootPath = BindEntryPoint<PFN_GenerateUserDicRootPath>(m_hLibrary, kExportGenerateUserDicRootPath);
+  m_pfnGenerateUserDicRootPath =
+      BindEntryPoint<PFN_GenerateUserDicRootPath>(m_hLibrary, kExportGenerateUserDicRootPath);
   m_pfnGetRegValue = BindEntryPoint<PFN_GetRegValue>(m_hLibrary, kExportGetRegValue);
   m_pfnSetRegValue = BindEntryPoint<PFN_SetRegValue>(m_hLibrary, kExportSetRegValue);
   m_pfnDeleteRegKeyData = BindEntryPoint<PFN_DeleteRegKeyData>(m_hLibrary, kExportDeleteRegKeyData);
@@ -65,8 +66,7 @@ COptionDicStore::~COptionDicStore() {
 }
 
 int COptionDicStore::IsReady() const {
-  return m_hLibrary && m_pfnGenerateUserDicRootPath && m_pfnGetRegValue && m_pfnSetRegValue &&
-                 m_pfnDeleteRegKeyData
+  return m_hLibrary && m_pfnGenerateUserDicRootPath && m_pfnGetRegValue && m_pfnSetRegValue && m_pfnDeleteRegKeyData
              ? 1
              : 0;
 }
@@ -100,8 +100,7 @@ int COptionDicStore::SetDword(const char* pszName, DWORD dwValue) {
 int COptionDicStore::SetString(const char* pszName, const char* pszValue) {
   if (!IsReady()) return kStoreNotReady;
   DWORD cbData = static_cast<DWORD>(std::strlen(pszValue)) + 1;
-  return m_pfnSetRegValue(SettingsRoot(), kWriteFlags, kReserved, OptionDicPath(pszName), REG_SZ, pszValue,
-                          cbData);
+  return m_pfnSetRegValue(SettingsRoot(), kWriteFlags, kReserved, OptionDicPath(pszName), REG_SZ, pszValue, cbData);
 }
 
 int COptionDicStore::DeleteValue(const char* pszName) {

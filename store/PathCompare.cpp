@@ -62,8 +62,7 @@ int COptionDicStore::NormalizePath(const char* pszSource, char* pszDest) {
         pszDest[i] = '\0';
         return kNotNormalized;
       }
-      if (b == kFullWidthLatinLead && trail >= kFullWidthSmallFirst && trail <= kFullWidthSmallLast &&
-          bFoldFullWidth) {
+      if (b == kFullWidthLatinLead && trail >= kFullWidthSmallFirst && trail <= kFullWidthSmallLast && bFoldFullWidth) {
         trail = static_cast<BYTE>(trail - kFullWidthCaseDistance);
       }
       pszDest[i] = static_cast<char>(b);

@@ -2,8 +2,7 @@
 
 #include "ui/resource.h"
 
-CCompleteDlg::CCompleteDlg(CWnd* pParent)
-    : CDialog(IDD_COMPLETE, pParent), m_bLaunchToolkit(1), m_bEnableNow(1) {}
+CCompleteDlg::CCompleteDlg(CWnd* pParent) : CDialog(IDD_COMPLETE, pParent), m_bLaunchToolkit(1), m_bEnableNow(1) {}
 
 CCompleteDlg::~CCompleteDlg() = default;
 

@@ -9,13 +9,13 @@
 #define IDC_LAUNCH_TOOLKIT 1002
 
 // Framework ids the script uses.
-#define ID_APP_ABOUT_CMD 0xE140  // 57664
-#define ID_APP_EXIT_CMD 0xE141   // 57665
-#define ID_EDIT_COPY 0xE122      // 57634
-#define ID_EDIT_CUT 0xE123       // 57635
-#define ID_EDIT_PASTE 0xE125     // 57637
-#define ID_EDIT_UNDO 0xE12B      // 57643
-#define ID_NEXT_PANE 0xE150      // 57680
-#define ID_PREV_PANE 0xE151      // 57681
+#define ID_APP_ABOUT_CMD 0xE140      // 57664
+#define ID_APP_EXIT_CMD 0xE141       // 57665
+#define ID_EDIT_COPY 0xE122          // 57634
+#define ID_EDIT_CUT 0xE123           // 57635
+#define ID_EDIT_PASTE 0xE125         // 57637
+#define ID_EDIT_UNDO 0xE12B          // 57643
+#define ID_NEXT_PANE 0xE150          // 57680
+#define ID_PREV_PANE 0xE151          // 57681
 #define AFX_IDS_APP_TITLE_ID 0xE000  // 57344
 #define AFX_IDS_IDLEMESSAGE 0xE001   // 57345

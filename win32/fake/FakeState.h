@@ -211,7 +211,10 @@ std::vector<std::string> Characters(const std::string& s);
 // ---- Recording -------------------------------------------------------------
 void AppendArg(std::string& line, const char* s);
 inline void AppendArg(std::string& line, char* s) { AppendArg(line, static_cast<const char*>(s)); }
-inline void AppendArg(std::string& line, const std::string& s) { line += ' '; line += s; }
+inline void AppendArg(std::string& line, const std::string& s) {
+  line += ' ';
+  line += s;
+}
 template <typename T>
 void AppendArg(std::string& line, const T& v) {
   line += ' ';
@@ -241,8 +244,8 @@ Window* FindProgramWindow(HWND hwnd);
 // Delivers a message as SendMessageA does, without recording a call.
 LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
-                          int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int width,
+                          int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL DestroyWindowInternal(HWND hwnd);
 BOOL EnableWindowInternal(HWND hwnd, BOOL enable);
 HWND GetDlgItemInternal(HWND dlg, int id);

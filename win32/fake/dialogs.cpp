@@ -116,8 +116,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     SetError(ERROR_INVALID_WINDOW_HANDLE);
     return -1;
   }
-  HWND dlg = CreateWindowInternal(0, "#32770", "", kDialogStyle, 0, 0, kDialogWidth, kDialogHeight, hWndParent,
-                                  nullptr, hInstance, nullptr);
+  HWND dlg = CreateWindowInternal(0, "#32770", "", kDialogStyle, 0, 0, kDialogWidth, kDialogHeight, hWndParent, nullptr,
+                                  hInstance, nullptr);
   if (dlg == nullptr) return -1;
   auto run = std::make_shared<DialogRun>();
   run->templateId = templateId;

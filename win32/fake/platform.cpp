@@ -15,7 +15,7 @@ struct KnownBuild {
   DWORD platformId, major, minor, build;
 };
 constexpr KnownBuild kBuilds[] = {
-    {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950},  {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222},
+    {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 950},   {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222},
     {VER_PLATFORM_WIN32_WINDOWS, 4, 90, 3000}, {VER_PLATFORM_WIN32_NT, 4, 0, 1381},
     {VER_PLATFORM_WIN32_NT, 5, 0, 2195},       {VER_PLATFORM_WIN32_NT, 5, 1, 2600},
     {VER_PLATFORM_WIN32_NT, 5, 2, 3790},       {VER_PLATFORM_WIN32_NT, 6, 0, 6002},
@@ -113,8 +113,8 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
   return CopyText(it->second, lpBuffer, cchBufferMax);
 }
 
-HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,
-                               LPCSTR lpDirectory, INT nShowCmd) {
+HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
+                               INT nShowCmd) {
   if (Enter("ShellExecuteA", hwnd, lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd)) {
     // Failures are reported as values of 32 and below.
     DWORD error = LastError();

@@ -211,8 +211,7 @@ LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (w->foreign) {
     S().sent[hwnd].push_back(SentMessage{hwnd, msg, wParam, lParam, false, 0, 0});
     if (w->hung) {
-      std::fprintf(stderr,
-                   "fakewin: SendMessageA(%p, 0x%04X) to a hung window of another process would never return\n",
+      std::fprintf(stderr, "fakewin: SendMessageA(%p, 0x%04X) to a hung window of another process would never return\n",
                    static_cast<void*>(hwnd), msg);
       std::abort();
     }
@@ -265,8 +264,8 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
-                          int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int width,
+                          int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   WindowClass* cls = FindClass(ClassNameArg(className));
   if (cls == nullptr) {
     SetError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -326,9 +325,18 @@ HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* titl
   if (child) Alive(parent)->children.push_back(hwnd);
 
   const RECT& r = Alive(hwnd)->rect;
-  CREATESTRUCTA cs{param,     instance,       menu,     parent, static_cast<int>(r.bottom - r.top),
-                   static_cast<int>(r.right - r.left), static_cast<int>(r.top), static_cast<int>(r.left),
-                   static_cast<LONG>(style), title, className, exStyle};
+  CREATESTRUCTA cs{param,
+                   instance,
+                   menu,
+                   parent,
+                   static_cast<int>(r.bottom - r.top),
+                   static_cast<int>(r.right - r.left),
+                   static_cast<int>(r.top),
+                   static_cast<int>(r.left),
+                   static_cast<LONG>(style),
+                   title,
+                   className,
+                   exStyle};
   if (Deliver(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) == FALSE) {
     if (Alive(hwnd)) {
       MarkDestroying(hwnd);
@@ -519,12 +527,12 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, WNDCLASSA* lp
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
-  if (Enter("CreateWindowExA", dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent,
-            hMenu, hInstance)) {
+  if (Enter("CreateWindowExA", dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu,
+            hInstance)) {
     return nullptr;
   }
-  return CreateWindowInternal(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent,
-                              hMenu, hInstance, lpParam);
+  return CreateWindowInternal(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu,
+                              hInstance, lpParam);
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
@@ -631,8 +639,8 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
   State& st = S();
   for (auto it = st.queue.begin(); it != st.queue.end(); ++it) {
     bool windowMatches = hWnd == nullptr || it->hwnd == hWnd;
-    bool rangeMatches = (wMsgFilterMin == 0 && wMsgFilterMax == 0) ||
-                        (it->message >= wMsgFilterMin && it->message <= wMsgFilterMax);
+    bool rangeMatches =
+        (wMsgFilterMin == 0 && wMsgFilterMax == 0) || (it->message >= wMsgFilterMin && it->message <= wMsgFilterMax);
     if (windowMatches && rangeMatches) {
       *lpMsg = *it;
       st.queue.erase(it);
@@ -713,7 +721,8 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
   // The program's own windows answer WM_GETTEXT; another process's caption
   // is read without asking it, so a hung window does not block.
   if (!w->foreign) {
-    return static_cast<int>(Deliver(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
+    return static_cast<int>(
+        Deliver(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
   }
   return CopyText(w->title, lpString, nMaxCount);
 }

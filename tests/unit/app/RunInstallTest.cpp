@@ -144,7 +144,8 @@ TEST_F(RunInstallTest, ClosingTheToolkitThenOkGoesOnToInstall) {
     if (text == kToolkitQuestion && fakewin::MessageBoxes().size() == 2) fakewin::RemoveForeignWindow(toolkit);
   });
   fakewin::ScriptMessageBoxes({IDOK, IDOK});
-  fakewin::ScriptDialog(IDD_COMPLETE, {{Step::Uncheck, IDC_ENABLE_NOW}, {Step::Uncheck, IDC_LAUNCH_TOOLKIT}, {Step::Press, IDOK}});
+  fakewin::ScriptDialog(IDD_COMPLETE,
+                        {{Step::Uncheck, IDC_ENABLE_NOW}, {Step::Uncheck, IDC_LAUNCH_TOOLKIT}, {Step::Press, IDOK}});
   Run();
   EXPECT_EQ(2u, fakewin::MessageBoxes().size());
   EXPECT_TRUE(fakewin::FileExists(std::string(kUserDicRoot) + "\\Legal.dic"));
@@ -164,7 +165,8 @@ TEST_F(RunInstallTest, DecliningEveryOverwriteEndsWithoutTheCompletionDialog) {
 TEST_F(RunInstallTest, BothBoxesOpenTickedAndClearedBoxesDoNothingMore) {
   HWND ime = AddImeWindow();
   Install();
-  fakewin::ScriptDialog(IDD_COMPLETE, {{Step::Uncheck, IDC_ENABLE_NOW}, {Step::Uncheck, IDC_LAUNCH_TOOLKIT}, {Step::Press, IDOK}});
+  fakewin::ScriptDialog(IDD_COMPLETE,
+                        {{Step::Uncheck, IDC_ENABLE_NOW}, {Step::Uncheck, IDC_LAUNCH_TOOLKIT}, {Step::Press, IDOK}});
   Run();
   ASSERT_EQ(1, DialogCount(IDD_COMPLETE));
   const auto& complete = fakewin::Dialogs().back();
@@ -180,7 +182,8 @@ TEST_F(RunInstallTest, BothBoxesOpenTickedAndClearedBoxesDoNothingMore) {
 TEST_F(RunInstallTest, EscapeOnTheCompletionDialogKeepsBothOptions) {
   HWND ime = AddImeWindow();
   Install();
-  fakewin::ScriptDialog(IDD_COMPLETE, {{Step::Uncheck, IDC_ENABLE_NOW}, {Step::Uncheck, IDC_LAUNCH_TOOLKIT}, {Step::Escape, 0}});
+  fakewin::ScriptDialog(IDD_COMPLETE,
+                        {{Step::Uncheck, IDC_ENABLE_NOW}, {Step::Uncheck, IDC_LAUNCH_TOOLKIT}, {Step::Escape, 0}});
   Run();
   const std::string installed = std::string(kUserDicRoot) + "\\Legal.dic";
   EXPECT_EQ(std::vector<std::string>{installed}, lib().List(true));

@@ -234,7 +234,7 @@ TEST_F(CopyRegisterTest, RegistrationRefusedAfterTheCopyKeepsItAndStops) {
   EXPECT_FALSE(fakewin::FileExists(Dest("Never.dic")));
 
   lib().SetDword("OptionDic\\RegOptionDicNum", 65535);  // full; the entries in between unreadable
-  fakewin::ScriptMessageBoxes({IDYES});  // the copy left from the first run is overwritten
+  fakewin::ScriptMessageBoxes({IDYES});                 // the copy left from the first run is overwritten
 
   EXPECT_EQ(0, app().InstallDictionaries());
 

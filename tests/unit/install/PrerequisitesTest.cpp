@@ -57,11 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableInstallPath{"ReadFails", [] { fakewin::FailNth("RegQueryValueExA", 1); }},
         // All 260 bytes taken and no terminator: nothing may be read beyond them.
         UnusableInstallPath{"FillsBufferUnterminated", [] { StoreInstallPathBytes(std::string(260, 'C')); }},
-        UnusableInstallPath{"LongerThanBuffer",
-                            [] {
-                              fakewin::SetRegString(HKEY_LOCAL_MACHINE, kHostKeyPath, "InstallPath",
-                                                    std::string(260, 'C'));
-                            }}),
+        UnusableInstallPath{
+            "LongerThanBuffer",
+            [] { fakewin::SetRegString(HKEY_LOCAL_MACHINE, kHostKeyPath, "InstallPath", std::string(260, 'C')); }}),
     [](const ::testing::TestParamInfo<UnusableInstallPath>& info) { return std::string(info.param.name); });
 
 TEST_F(PrerequisitesTest, UnterminatedInstallPathShorterThanItsBufferIsTaken) {

@@ -23,7 +23,8 @@ void SetInstallPath(const std::string& path) {
 // Entries whose lengths plus one byte each add up to cbTotal.
 CStringArray PathsTotalling(size_t cbTotal) {
   CStringArray list;
-  for (; cbTotal > kMaxEntryBytes + 1; cbTotal -= kMaxEntryBytes) list.Add(std::string(kMaxEntryBytes - 1, 'a').c_str());
+  for (; cbTotal > kMaxEntryBytes + 1; cbTotal -= kMaxEntryBytes)
+    list.Add(std::string(kMaxEntryBytes - 1, 'a').c_str());
   list.Add(std::string(cbTotal - 1, 'b').c_str());
   return list;
 }
@@ -154,20 +155,19 @@ TEST_P(ConvEngineLibNoEngineTest, NothingIsLoadedOrAllocated) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ConvEngineLibNoEngineTest,
-    ::testing::Values(
-        NoEngineCase{"NoKey", [] { fakewin::DeleteRegKey(HKEY_LOCAL_MACHINE, kHostKey); }},
-        NoEngineCase{"NoValue",
-                     [] {
-                       fakewin::DeleteRegKey(HKEY_LOCAL_MACHINE, kHostKey);
-                       fakewin::SetRegString(HKEY_LOCAL_MACHINE, kHostKey, "Other", kInstallPath);
-                     }},
-        NoEngineCase{"EmptyValue", [] { SetInstallPath(""); }},
-        NoEngineCase{"UnterminatedFullBuffer",
-                     [] {
-                       fakewin::SetRegRaw(HKEY_LOCAL_MACHINE, kHostKey, "InstallPath", REG_SZ,
-                                          std::string(MAX_PATH, 'C'));
-                     }},
-        NoEngineCase{"NoRoomForSuffix", [] { SetInstallPath("C:\\" + std::string(242, 'p')); }}),
+    ::testing::Values(NoEngineCase{"NoKey", [] { fakewin::DeleteRegKey(HKEY_LOCAL_MACHINE, kHostKey); }},
+                      NoEngineCase{"NoValue",
+                                   [] {
+                                     fakewin::DeleteRegKey(HKEY_LOCAL_MACHINE, kHostKey);
+                                     fakewin::SetRegString(HKEY_LOCAL_MACHINE, kHostKey, "Other", kInstallPath);
+                                   }},
+                      NoEngineCase{"EmptyValue", [] { SetInstallPath(""); }},
+                      NoEngineCase{"UnterminatedFullBuffer",
+                                   [] {
+                                     fakewin::SetRegRaw(HKEY_LOCAL_MACHINE, kHostKey, "InstallPath", REG_SZ,
+                                                        std::string(MAX_PATH, 'C'));
+                                   }},
+                      NoEngineCase{"NoRoomForSuffix", [] { SetInstallPath("C:\\" + std::string(242, 'p')); }}),
     [](const ::testing::TestParamInfo<NoEngineCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -12,8 +12,7 @@ using DicListTest = StoreTest;
 
 TEST_F(DicListTest, TheEnabledListIsWrittenAsOptionDICAndFoundAsOptionDic) {
   EXPECT_EQ(0, store().AddToList("C:\\Dic\\A.dic", DICLIST_ENABLED));
-  EXPECT_EQ((Entries{"Set OptionDic\\OptionDIC1 C:\\Dic\\A.dic", "Set OptionDic\\OptionDicNum 1"}),
-            Changes());
+  EXPECT_EQ((Entries{"Set OptionDic\\OptionDIC1 C:\\Dic\\A.dic", "Set OptionDic\\OptionDicNum 1"}), Changes());
 
   lib().ClearCalls();
   EXPECT_EQ(2, store().FindInList("c:\\dic\\a.DIC", DICLIST_ENABLED));

@@ -33,8 +33,10 @@ inline std::string Describe(const testhost::LibCall& call) {
                      std::to_string(call.reserved) + ", ";
   std::string typed = head + call.path + ", " + std::to_string(call.type) + ", ";
   if (call.function == testhost::kGetRegValue) return "Get(" + typed + "capacity " + std::to_string(call.size) + ")";
-  if (call.function == testhost::kSetRegValue) return "Set(" + typed + DataText(call) + ", " + std::to_string(call.size) + ")";
-  if (call.function == testhost::kDeleteRegKeyData) return "Delete(" + head + std::to_string(call.kind) + ", " + call.path + ")";
+  if (call.function == testhost::kSetRegValue)
+    return "Set(" + typed + DataText(call) + ", " + std::to_string(call.size) + ")";
+  if (call.function == testhost::kDeleteRegKeyData)
+    return "Delete(" + head + std::to_string(call.kind) + ", " + call.path + ")";
   return "Root(" + call.path + ", " + std::to_string(call.flags) + ")";
 }
 

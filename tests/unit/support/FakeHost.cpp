@@ -13,9 +13,9 @@ namespace {
 const int kOk = 0;
 const int kValueAbsent = 2;
 const int kAccessDenied = 5;
-const int kWrongType = 13;        // ERROR_INVALID_DATA
-const int kBadParameter = 87;     // ERROR_INVALID_PARAMETER
-const int kMoreData = 234;        // ERROR_MORE_DATA
+const int kWrongType = 13;     // ERROR_INVALID_DATA
+const int kBadParameter = 87;  // ERROR_INVALID_PARAMETER
+const int kMoreData = 234;     // ERROR_MORE_DATA
 const DWORD kDeleteSingleValue = 1;
 const DWORD kDwordSize = sizeof(DWORD);
 
@@ -160,8 +160,8 @@ LibCall& RecordValueCall(const char* pszFunction, HKEY hRoot, DWORD dwFlags, DWO
   return Lib().calls.back();
 }
 
-int __stdcall GetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath, DWORD dwType,
-                          void* pData, DWORD* pcbData) {
+int __stdcall GetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath, DWORD dwType, void* pData,
+                          DWORD* pcbData) {
   LibCall& call = RecordValueCall(kGetRegValue, hRoot, dwFlags, dwReserved, pszPath);
   call.type = dwType;
   call.size = pcbData ? *pcbData : 0;

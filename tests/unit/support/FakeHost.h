@@ -29,11 +29,11 @@ struct LibCall {
   HKEY root = nullptr;
   DWORD flags = 0;
   DWORD reserved = 0;
-  DWORD kind = 0;        // deletion kind
-  std::string path;      // value path, or the kind for the folder request
+  DWORD kind = 0;    // deletion kind
+  std::string path;  // value path, or the kind for the folder request
   DWORD type = 0;
-  std::string data;      // written bytes (string without its NUL, or 4 bytes)
-  DWORD size = 0;        // write size, or the capacity offered to a read
+  std::string data;  // written bytes (string without its NUL, or 4 bytes)
+  DWORD size = 0;    // write size, or the capacity offered to a read
 };
 
 // The common library: values keyed by path ("OptionDic\RegOptionDicNum"),

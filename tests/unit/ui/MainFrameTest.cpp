@@ -14,8 +14,8 @@ namespace {
 
 const char kTitle[] = "オプション辞書インストール";
 const DWORD kHiddenFrameStyle = 0x01CB8000;  // maximized, fixed size, not visible
-const DWORD kViewClassStyle = 11;             // CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW
-const DWORD kSomeOtherExStyle = 0x00000080;   // WS_EX_TOOLWINDOW, to see it survive
+const DWORD kViewClassStyle = 11;            // CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW
+const DWORD kSomeOtherExStyle = 0x00000080;  // WS_EX_TOOLWINDOW, to see it survive
 
 // Records what reaches the application at the end of the command route.
 class RecordingApp : public CWinApp {

@@ -47,8 +47,7 @@ class FakeDialogsTest : public ::testing::Test {
     wc.lpfnWndProc = DefWindowProcA;
     wc.lpszClassName = "Frame";
     RegisterClassA(&wc);
-    m_owner = CreateWindowExA(0, "Frame", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                              nullptr);
+    m_owner = CreateWindowExA(0, "Frame", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
   }
 
   INT_PTR Run(UINT* boxes) {

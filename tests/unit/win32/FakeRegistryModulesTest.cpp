@@ -24,8 +24,8 @@ TEST_F(FakeRegistryTest, NestedKeysOpenWithoutRegardToCaseAndMissingOnesAreNotFo
 
   HKEY missing = nullptr;
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &missing));
-  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Heronix\\Fumidori\\2.0", 0,
-                                                KEY_READ, &missing));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Heronix\\Fumidori\\2.0", 0, KEY_READ, &missing));
   EXPECT_EQ(0, fakewin::OpenKeyCount());
 }
 
@@ -43,8 +43,8 @@ TEST_F(FakeRegistryTest, QueryReportsSizesAndCopiesTheStoredBytesExactly) {
 
   char small[4] = {'#', '#', '#', '#'};
   size = sizeof(small);
-  EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "InstallPath", nullptr, nullptr, reinterpret_cast<LPBYTE>(small),
-                                              &size));
+  EXPECT_EQ(ERROR_MORE_DATA,
+            RegQueryValueExA(key, "InstallPath", nullptr, nullptr, reinterpret_cast<LPBYTE>(small), &size));
   EXPECT_EQ(5u, size);
 
   char buffer[16];
