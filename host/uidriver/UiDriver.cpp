@@ -5,8 +5,10 @@
 //
 //   launch CMDLINE   start the installer; its windows are the ones looked for
 //   spawn CMDLINE    start another program, not waited for
-//   wait MS          wait for a visible dialog of the installer with its caption
-//                    and describe it (window, caption, control..., icon)
+//   wait MS [TEXT]   wait for a visible dialog of the installer captioned TEXT
+//                    (its title by default) and describe it (window, caption,
+//                    control..., icon: a standard icon's name, "program ID" for
+//                    an icon of the installer's own, "blank" or "unknown")
 //   press ID         click the button ID of that dialog, then wait for it to go
 //   command ID       send WM_COMMAND ID to the dialog, then wait for it to go
 //   escape | enter   post the key to the focused control, then wait for it to go
@@ -14,7 +16,13 @@
 //   check ID 0|1     tick or clear a check box by clicking it
 //   gone MS          wait for the dialog to go, whoever answers it
 //   exit MS          wait for the installer to end
-//   windows          top-level windows the installer still has
+//   windows          top-level windows the installer still has: window,
+//                    class, visible, enabled, title
+//   frame [TEXT]     find the installer's top-level window titled TEXT (its
+//                    title by default) that is not a dialog, shown or not:
+//                    frame, window, class, visible, enabled
+//   appcommand ID    post WM_COMMAND ID to that window as its menu would;
+//                    answers at once, whatever the command opens
 //   count CLASS      how many top-level windows of that class exist
 //   closeclass CLASS ask every top-level window of CLASS to close
 //   closetitle TEXT  the same for windows whose title contains TEXT
@@ -39,12 +47,15 @@ constexpr DWORD kGoneTimeoutMs = 5000;
 constexpr DWORD kSettleMs = 200;
 constexpr DWORD kSendTimeoutMs = 2000;
 constexpr int kIconSize = 32;
+// The id a message box gives its icon control: Wine's, then Windows'. A
+// dialog template's icon has its own id (usually -1).
+constexpr int kMessageBoxIconIds[] = {0x440, 0x14};
 
 struct State {
   HANDLE process = nullptr;
   DWORD pid = 0;
   HWND dialog = nullptr;
-  std::string caption = kDefaultCaption;
+  HWND frame = nullptr;
 };
 
 State g;
@@ -93,10 +104,10 @@ std::vector<HWND> Children(HWND parent) {
   return list;
 }
 
-HWND FindDialog() {
+HWND FindDialog(const std::string& caption) {
   HWND found = nullptr;
   for (HWND hwnd : TopWindows()) {
-    if (!IsWindowVisible(hwnd) || ClassOf(hwnd) != kDialogClass || TextOf(hwnd) != g.caption) continue;
+    if (!IsWindowVisible(hwnd) || ClassOf(hwnd) != kDialogClass || TextOf(hwnd) != caption) continue;
     if (g.pid && PidOf(hwnd) != g.pid) continue;
     // With several, the enabled one is the one the user can answer.
     if (!found || IsWindowEnabled(hwnd)) found = hwnd;
@@ -115,8 +126,40 @@ LRESULT SendTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return static_cast<LRESULT>(result);
 }
 
-// Which standard icon the message box shows, by comparing the icon
-// control's pixels on screen with each standard icon drawn here.
+struct IconCandidate {
+  std::string name;
+  HICON icon;
+  bool owned;
+};
+
+// Resource names as the driver reports them: a number, or the name itself.
+BOOL CALLBACK CollectIconGroup(HMODULE, LPCSTR, LPSTR name, LONG_PTR list) {
+  reinterpret_cast<std::vector<std::string>*>(list)->push_back(
+      IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<UINT_PTR>(name)) : std::string(name));
+  return TRUE;
+}
+
+// The icons of the launched program's file, so that a dialog's picture can
+// be told from any other icon and from an empty control.
+void AddProgramIcons(std::vector<IconCandidate>& list) {
+  char path[MAX_PATH] = {};
+  DWORD size = sizeof(path);
+  if (!g.process || !QueryFullProcessImageNameA(g.process, 0, path, &size)) return;
+  HMODULE image = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!image) return;
+  std::vector<std::string> groups;
+  EnumResourceNamesA(image, RT_GROUP_ICON, CollectIconGroup, reinterpret_cast<LONG_PTR>(&groups));
+  for (const std::string& group : groups) {
+    bool numbered = group.find_first_not_of("0123456789") == std::string::npos;
+    LPCSTR id = numbered ? MAKEINTRESOURCEA(atoi(group.c_str())) : group.c_str();
+    HANDLE icon = LoadImageA(image, id, IMAGE_ICON, kIconSize, kIconSize, LR_DEFAULTCOLOR);
+    if (icon) list.push_back({"program " + group, static_cast<HICON>(icon), true});
+  }
+  FreeLibrary(image);
+}
+
+// Which icon the control shows, by comparing its pixels on screen with each
+// candidate drawn here.
 std::string IconName(HWND iconControl) {
   if (!IsWindowVisible(iconControl)) return "none";
   RECT r;
@@ -126,20 +169,27 @@ std::string IconName(HWND iconControl) {
   HBITMAP shotBmp = CreateCompatibleBitmap(screen, kIconSize, kIconSize);
   HGDIOBJ oldShot = SelectObject(shot, shotBmp);
   BitBlt(shot, 0, 0, kIconSize, kIconSize, screen, r.left, r.top, SRCCOPY);
+  // A control without an icon shows nothing but the dialog's background.
+  bool blank = true;
+  for (int i = 1; i < kIconSize * kIconSize && blank; ++i) {
+    blank = GetPixel(shot, i % kIconSize, i / kIconSize) == GetPixel(shot, 0, 0);
+  }
 
-  struct Candidate {
-    const char* name;
-    LPCSTR id;
-  };
-  const Candidate candidates[] = {
-      {"stop", IDI_HAND}, {"question", IDI_QUESTION}, {"exclamation", IDI_EXCLAMATION}, {"information", IDI_ASTERISK}};
-  std::string best = "unknown";
+  std::vector<IconCandidate> candidates;
+  if (!blank) {
+    candidates = {{"stop", LoadIconA(nullptr, IDI_HAND), false},
+                  {"question", LoadIconA(nullptr, IDI_QUESTION), false},
+                  {"exclamation", LoadIconA(nullptr, IDI_EXCLAMATION), false},
+                  {"information", LoadIconA(nullptr, IDI_ASTERISK), false}};
+    AddProgramIcons(candidates);
+  }
+  std::string best;
   double bestScore = 0.0;
   HDC probe = CreateCompatibleDC(screen);
   HBITMAP probeBmp = CreateCompatibleBitmap(screen, kIconSize * 2, kIconSize);
   HGDIOBJ oldProbe = SelectObject(probe, probeBmp);
-  for (const Candidate& c : candidates) {
-    HICON icon = LoadIconA(nullptr, c.id);
+  for (const IconCandidate& c : candidates) {
+    HICON icon = c.icon;
     // Drawn once on black and once on white: the pixels that agree are the
     // icon's own, the rest is transparent.
     RECT black = {0, 0, kIconSize, kIconSize}, white = {kIconSize, 0, 2 * kIconSize, kIconSize};
@@ -162,6 +212,9 @@ std::string IconName(HWND iconControl) {
       best = c.name;
     }
   }
+  for (const IconCandidate& c : candidates) {
+    if (c.owned) DestroyIcon(c.icon);
+  }
   SelectObject(probe, oldProbe);
   DeleteObject(probeBmp);
   DeleteDC(probe);
@@ -169,7 +222,16 @@ std::string IconName(HWND iconControl) {
   DeleteObject(shotBmp);
   DeleteDC(shot);
   ReleaseDC(nullptr, screen);
+  if (blank) return "blank";
   return bestScore >= 0.9 ? best : "unknown";
+}
+
+bool IsMessageBoxIcon(HWND iconControl) {
+  int id = GetDlgCtrlID(iconControl) & 0xFFFF;
+  for (int known : kMessageBoxIconIds) {
+    if (id == known) return true;
+  }
+  return false;
 }
 
 void Describe(HWND dlg) {
@@ -190,16 +252,16 @@ void Describe(HWND dlg) {
   }
   Say("window\t" + Hex(reinterpret_cast<UINT_PTR>(dlg)) + "\t" + std::to_string(r.left) + "\t" + std::to_string(r.top) +
       "\t" + std::to_string(r.right - r.left) + "\t" + std::to_string(r.bottom - r.top) + "\t" +
-      (iconControl ? "messagebox" : "dialog"));
+      (iconControl && IsMessageBoxIcon(iconControl) ? "messagebox" : "dialog"));
   Say("caption\t" + host::EscapeLine(TextOf(dlg).c_str()));
   for (const std::string& line : lines) Say(line);
   if (iconControl) Say("icon\t" + IconName(iconControl));
 }
 
-void Wait(DWORD timeoutMs) {
+void Wait(DWORD timeoutMs, const std::string& caption) {
   DWORD start = GetTickCount();
   for (;;) {
-    if (HWND dlg = FindDialog()) {
+    if (HWND dlg = FindDialog(caption)) {
       // Let the installer finish opening and painting it.
       if (g.process) WaitForInputIdle(g.process, kSendTimeoutMs);
       Sleep(kSettleMs);
@@ -323,6 +385,7 @@ void Launch(const std::string& cmdline) {
   g.process = pi.hProcess;
   g.pid = pi.dwProcessId;
   g.dialog = nullptr;
+  g.frame = nullptr;
   Say("pid\t" + std::to_string(g.pid));
 }
 
@@ -352,8 +415,39 @@ void Windows() {
   for (HWND hwnd : TopWindows()) {
     if (!g.pid || PidOf(hwnd) != g.pid) continue;
     Say("window\t" + Hex(reinterpret_cast<UINT_PTR>(hwnd)) + "\t" + ClassOf(hwnd) + "\t" +
-        (IsWindowVisible(hwnd) ? "1" : "0") + "\t" + host::EscapeLine(TextOf(hwnd).c_str()));
+        (IsWindowVisible(hwnd) ? "1" : "0") + "\t" + (IsWindowEnabled(hwnd) ? "1" : "0") + "\t" +
+        host::EscapeLine(TextOf(hwnd).c_str()));
   }
+}
+
+// The program's main window is a hidden frame of a class of its own; it is
+// the one a menu or accelerator would send its commands to.
+void Frame(const std::string& title) {
+  g.frame = nullptr;
+  for (HWND hwnd : TopWindows()) {
+    if (!g.pid || PidOf(hwnd) != g.pid || ClassOf(hwnd) == kDialogClass || TextOf(hwnd) != title) continue;
+    g.frame = hwnd;
+    break;
+  }
+  if (!g.frame) {
+    Say("error\tno frame");
+    return;
+  }
+  Say("frame\t" + Hex(reinterpret_cast<UINT_PTR>(g.frame)) + "\t" + ClassOf(g.frame) + "\t" +
+      (IsWindowVisible(g.frame) ? "1" : "0") + "\t" + (IsWindowEnabled(g.frame) ? "1" : "0"));
+}
+
+void AppCommand(int id) {
+  if (!g.frame || !IsWindow(g.frame)) {
+    Say("error\tno frame");
+    return;
+  }
+  // As a menu item sends it: notification code 0, no control.
+  if (!PostMessageA(g.frame, WM_COMMAND, MAKEWPARAM(id, 0), 0)) {
+    Say("error\tpost " + std::to_string(GetLastError()));
+    return;
+  }
+  Say("posted");
 }
 
 template <typename Match>
@@ -424,8 +518,13 @@ int main() {
       Launch(arg);
     else if (cmd == "spawn")
       Spawn(arg);
-    else if (cmd == "wait")
-      Wait(strtoul(arg.c_str(), nullptr, 10));
+    else if (cmd == "wait") {
+      size_t gap = arg.find(' ');
+      Wait(strtoul(arg.c_str(), nullptr, 10), gap == std::string::npos ? kDefaultCaption : arg.substr(gap + 1));
+    } else if (cmd == "frame")
+      Frame(arg.empty() ? kDefaultCaption : arg);
+    else if (cmd == "appcommand")
+      AppCommand(atoi(arg.c_str()));
     else if (cmd == "press")
       Press(atoi(arg.c_str()));
     else if (cmd == "command")

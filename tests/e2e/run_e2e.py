@@ -26,6 +26,8 @@ IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 ID_ENABLE_NOW, ID_LAUNCH_TOOLKIT = 1001, 1002
 STATIC_ID = 0xFFFF
 IMN_PRIVATE, RELOAD_CODE = 14, 1975
+ID_APP_ABOUT = 0xE140
+SS_TYPEMASK, SS_ICON = 0x1F, 0x3
 
 MSG_NOT_INSTALLED = "Fumidori V1.0がインストールされていません.処理を中止します."
 MSG_HOST_INVALID = "Fumidori のインストール状態が不正です.処理を中止します."
@@ -51,6 +53,10 @@ COMPLETE_TEXT = ("オプション辞書のインストールが完了しまし�
 COMPLETE_CLOSE = "閉じる"
 COMPLETE_ENABLE = "今すぐ有効にする(&N)"
 COMPLETE_LAUNCH = "辞書ツールキットを起動する(&D)"
+ABOUT_CAPTION = "LexPlantのﾊﾞｰｼﾞｮﾝ情報"
+ABOUT_VERSION = "LexPlant Version 1.0"
+# The frame's icon, as the driver names an icon found in the program's file.
+PROGRAM_ICON = "program 128"
 
 KIT = r"C:\KIT"
 E2E_DIR = r"C:\e2e"
@@ -193,6 +199,17 @@ class Scenario:
         self.expect(CONFIRM_AGREEMENT in statics, "agreement line missing")
         self.expect(any("---免責事項---" in s for s in statics), "disclaimer missing")
         self.equal([c[0] for c in d.visible()][:2], [IDOK, IDCANCEL], "buttons first in tab order")
+
+    def expect_about(self, d):
+        self.equal(d.kind, "dialog", "about box kind")
+        self.equal(d.buttons(), [IDOK], "about box buttons")
+        self.equal(d.text(IDOK), "OK", "OK button")
+        statics = [c for c in d.visible() if c[1].lower() == "static"]
+        texts = [c[5] for c in statics if (c[2] & SS_TYPEMASK) != SS_ICON]
+        self.expect(ABOUT_VERSION in texts, f"version line missing from {texts!r}")
+        self.equal(len([t for t in texts if t and t != ABOUT_VERSION]), 1, "notice lines")
+        self.equal(len([c for c in statics if (c[2] & SS_TYPEMASK) == SS_ICON]), 1, "icon controls")
+        self.equal(d.icon, PROGRAM_ICON, "about box icon")
 
     def confirm(self):
         d = self.next_dialog("the confirmation dialog")
@@ -408,6 +425,30 @@ def scenario_confirm_escape(s):
 def scenario_confirm_close_box(s):
     """The close box of the confirmation dialog ends the run, nothing done."""
     confirm_ends(s, "close box")
+
+
+def scenario_about_box(s):
+    """The About command posted to the hidden frame during the confirmation
+    opens the version box with the program's icon; OK returns to the
+    confirmation, whose Cancel ends the run, nothing done."""
+    s.prepare({"Legal.DIC": "legal"})
+    s.launch()
+    s.expect_confirm(s.next_dialog("the confirmation dialog"))
+    frame = s.driver.frame()
+    s.require(frame is not None, "no main frame")
+    s.expect(not frame["visible"], "the main frame is shown")
+    s.require(s.driver.app_command(ID_APP_ABOUT), "About command not posted")
+    d = s.driver.wait(caption=ABOUT_CAPTION)
+    s.require(not isinstance(d, str), f"expected the about box, but the program {d}")
+    s.expect_about(d)
+    s.equal(s.driver.press(IDOK), "gone", "OK ends the about box")
+    d = s.next_dialog("the confirmation dialog after the about box")
+    s.expect_confirm(d)
+    s.require(d.text(IDCANCEL) == CONFIRM_CANCEL, "the confirmation dialog not back")
+    s.equal(s.driver.press(IDCANCEL), "gone", "Cancel ends the confirmation")
+    s.expect_end()
+    s.expect_untouched()
+    s.equal(s.common_log(), [], "calls to the common library")
 
 
 def scenario_host_key_missing(s):

@@ -305,9 +305,11 @@ class Driver:
             raise DriverError(f"spawn failed: {row}")
         return int(row[1])
 
-    def wait(self, timeout_ms=15000):
-        """The next dialog, or the string "exited" / "timeout"."""
-        rows = self.command(f"wait {timeout_ms}", timeout_ms / 1000 + 30)
+    def wait(self, timeout_ms=15000, caption=None):
+        """The next dialog (captioned as the installer's title unless caption
+        is given), or the string "exited" / "timeout"."""
+        line = f"wait {timeout_ms}" + (f" {caption}" if caption else "")
+        rows = self.command(line, timeout_ms / 1000 + 30)
         rows = [r for r in rows if r and r[0] in ("window", "caption", "control", "icon", "exited", "timeout")]
         if rows and rows[0][0] in ("exited", "timeout"):
             return rows[0][0]
@@ -361,6 +363,18 @@ class Driver:
 
     def windows(self):
         return [r for r in self.command("windows") if r and r[0] == "window"]
+
+    def frame(self, title=None):
+        """The installer's top-level non-dialog window of that title (its own
+        title by default) as {"class", "visible", "enabled"}, or None."""
+        row = self._single("frame" + (f" {title}" if title else ""))
+        if not row or row[0] != "frame":
+            return None
+        return {"class": row[2], "visible": row[3] == "1", "enabled": row[4] == "1"}
+
+    def app_command(self, command_id):
+        """Posts a menu command to the window frame() found; True if posted."""
+        return self._act(f"appcommand {command_id}") == "posted"
 
     def count(self, cls):
         row = self._single(f"count {cls}")
