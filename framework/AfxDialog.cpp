@@ -21,6 +21,9 @@ INT_PTR CDialog::DoModal() {
   if (hOwner == nullptr) {
     CWnd* pMainWnd = AfxGetMainWnd();
     hOwner = pMainWnd != nullptr ? pMainWnd->GetSafeHwnd() : nullptr;
+    // A dialog opened while another is running must be owned by that one,
+    // or the running dialog stays enabled underneath it.
+    if (hOwner != nullptr) hOwner = ::GetLastActivePopup(hOwner);
   }
   INT_PTR nResult = DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hOwner, AfxDlgProc,
                                     reinterpret_cast<LPARAM>(this));

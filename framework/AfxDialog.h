@@ -20,7 +20,8 @@ class CDialog : public CWnd {
   explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
   ~CDialog() override;
 
-  // Runs the dialog; owner is the parent given or else the main window.
+  // Runs the dialog; owner is the parent given or else the main window's
+  // last active popup (the main window itself unless a dialog is running).
   // Returns the value passed to EndDialog, or -1 when it could not open.
   virtual INT_PTR DoModal();
   BOOL UpdateData(BOOL bSaveAndValidate = TRUE);

@@ -441,6 +441,8 @@ def scenario_about_box(s):
     d = s.driver.wait(caption=ABOUT_CAPTION)
     s.require(not isinstance(d, str), f"expected the about box, but the program {d}")
     s.expect_about(d)
+    confirmations = [w for w in s.driver.windows() if w[2] == "#32770" and w[5] == TITLE]
+    s.equal([w[4] for w in confirmations], ["0"], "the confirmation locked under the about box")
     s.equal(s.driver.press(IDOK), "gone", "OK ends the about box")
     d = s.next_dialog("the confirmation dialog after the about box")
     s.expect_confirm(d)

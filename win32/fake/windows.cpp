@@ -906,6 +906,27 @@ HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
   return uCmd == GW_OWNER ? Alive(hWnd)->owner : nullptr;
 }
 
+namespace {
+
+// The newest enabled window the given one owns stands for the last active
+// popup: a modal dialog disables its owner, so nesting ends on the innermost.
+HWND LastActivePopup(HWND hWnd) {
+  const std::vector<HWND>& order = S().creationOrder;
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    const Window* w = Alive(*it);
+    if (w != nullptr && w->owner == hWnd && !(w->style & WS_DISABLED)) return LastActivePopup(*it);
+  }
+  return hWnd;
+}
+
+}  // namespace
+
+HWND WINAPI GetLastActivePopup(HWND hWnd) {
+  if (Enter("GetLastActivePopup", hWnd)) return nullptr;
+  if (BadWindow(hWnd)) return nullptr;
+  return LastActivePopup(hWnd);
+}
+
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter*/, int X, int Y, int cx, int cy, UINT uFlags) {
   if (Enter("SetWindowPos", hWnd, X, Y, cx, cy, uFlags)) return FALSE;
   if (BadWindow(hWnd)) return FALSE;

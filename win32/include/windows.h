@@ -465,6 +465,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
 #define SPI_GETWORKAREA 0x0030
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd);
+HWND WINAPI GetLastActivePopup(HWND hWnd);
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, UINT fWinIni);
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);

@@ -133,3 +133,37 @@ TEST_F(DialogTest, OpensCentredOnTheScreenWhenItsOwnerIsHidden) {
 }
 
 }  // namespace
+
+namespace {
+
+// Opens a second dialog from inside its own run, as a command would.
+class NestingDlg : public CheckDlg {
+ public:
+  BOOL OnInitDialog() override {
+    BOOL result = CheckDlg::OnInitDialog();
+    CheckDlg inner;
+    inner.DoModal();
+    return result;
+  }
+};
+
+TEST_F(DialogTest, ADialogOpenedDuringAnotherIsOwnedByIt) {
+  CWnd main;
+  ASSERT_TRUE(main.CreateEx(0, nullptr, "main", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr));
+  app.m_pMainWnd = &main;
+  fakewin::ScriptDialog(kTemplate, {{Step::Press, IDOK}});
+  fakewin::ScriptDialog(kTemplate, {{Step::Press, IDOK}});
+  NestingDlg outer;
+  outer.DoModal();
+  app.m_pMainWnd = nullptr;
+
+  ASSERT_EQ(2u, fakewin::Dialogs().size());
+  const fakewin::DialogRecord& inner = fakewin::Dialogs()[0];
+  const fakewin::DialogRecord& running = fakewin::Dialogs()[1];
+  EXPECT_EQ(main.GetSafeHwnd(), running.owner);
+  EXPECT_NE(nullptr, inner.owner);
+  EXPECT_NE(main.GetSafeHwnd(), inner.owner) << "the running dialog must be locked under the new one";
+  EXPECT_TRUE(inner.ownerDisabled);
+}
+
+}  // namespace
