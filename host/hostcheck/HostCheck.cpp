@@ -58,6 +58,7 @@ int Common() {
   auto del = Entry<DeleteFn>(lib, "_QLMR_DeleteRegKeyDataA@20");
   if (!generate || !get || !set || !del) {
     Say("entry\tmissing");
+    FreeLibrary(lib);
     return 1;
   }
   char root[MAX_PATH] = {};
@@ -96,20 +97,31 @@ int Engine(int argc, char** argv) {
     RegCloseKey(h);
   }
   std::string path = host::JoinPath(host::JoinPath(install, host::kCmdFolder), host::kEngineDll);
-  HMODULE lib = LoadLibraryA(path.c_str());
-  auto top = lib ? Entry<EngineFn>(lib, "otwc0003_5000gTop") : nullptr;
-  if (!top) {
-    Say("engine\tmissing");
-    return 1;
-  }
-  std::vector<unsigned char> block(kBlockSize);
+  // The list is NUL-separated paths closed by an empty one, all inside the
+  // engine's fixed buffer; a longer list is refused here, not truncated.
   std::vector<char> list(kListSize);
   size_t pos = 0;
   for (int i = 0; i < argc; ++i) {
     size_t len = strlen(argv[i]);
+    if (len + 1 >= kListSize - pos) {
+      Say("engine\tlist too long");
+      return 1;
+    }
     memcpy(&list[pos], argv[i], len + 1);
     pos += len + 1;
   }
+  HMODULE lib = LoadLibraryA(path.c_str());
+  if (!lib) {
+    Say("engine\tmissing");
+    return 1;
+  }
+  auto top = Entry<EngineFn>(lib, "otwc0003_5000gTop");
+  if (!top) {
+    Say("engine\tno entry point");
+    FreeLibrary(lib);
+    return 1;
+  }
+  std::vector<unsigned char> block(kBlockSize);
   uint16_t version = 5, listSize = kListSize;
   uint32_t address = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(list.data()));
   memcpy(&block[284], &version, sizeof(version));

@@ -2,7 +2,8 @@
 //
 //   install PATH        copy the host files (taken from this program's folder):
 //                       PATH\CMD\HRNDIC.EXE, PATH\CMD\HRNCNV.DLL, the common
-//                       library into the system folder; InstallPath = PATH
+//                       library into the system folder (a file already the
+//                       same is left alone); InstallPath = PATH
 //   nocommon            remove the common library from the system folder
 //   setpath TEXT        InstallPath = TEXT (may be empty)
 //   dropkey             remove the machine-wide key of the host
@@ -11,7 +12,8 @@
 //                       write a per-user value as the common library keeps it
 //   attrib [+-][hsr]... PATH
 //                       change hidden/system/read-only attributes
-//   dump                print the host's state, one item a line
+//   dump                print the host's state, one item a line ("?" for
+//                       what could not be read)
 //
 // Output is code page 932, one line per item, text escaped as
 // host::EscapeLine does. The exit code is 1 when a command failed.
@@ -23,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/HostLayout.h"
 #include "common/HostUtil.h"
@@ -53,7 +56,24 @@ bool WriteInstallPath(const char* path) {
   return err == ERROR_SUCCESS || Fail("setpath", err);
 }
 
+bool ReadWhole(const std::string& path, std::string& out) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  out.clear();
+  char buf[65536];
+  DWORD got = 0;
+  bool ok;
+  while ((ok = ReadFile(h, buf, sizeof(buf), &got, nullptr)) && got > 0) out.append(buf, got);
+  CloseHandle(h);
+  return ok;
+}
+
 bool CopyInto(const std::string& from, const std::string& to) {
+  // A library still loaded by a program that has not ended cannot be
+  // replaced; when it is already the same file there is nothing to do.
+  std::string have, want;
+  if (ReadWhole(to, have) && ReadWhole(from, want) && have == want) return true;
   if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) return Fail("install", GetLastError());
   return true;
 }
@@ -156,31 +176,59 @@ void DumpInstallPath() {
 }
 
 // Every value below the per-user base, as "value <Key\Value> <type> <data>".
+// A value that cannot be read still gets a row, with "?" for what is unknown,
+// so that it is never silently missing from the dump.
 void DumpKey(const std::string& relative) {
   std::string full = relative.empty() ? host::kStoreBase : std::string(host::kStoreBase) + "\\" + relative;
+  std::string prefix = relative + "\\";
   HKEY h;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return;
-  for (DWORD i = 0;; ++i) {
-    char name[512];
-    BYTE data[2048];
-    DWORD nameLen = sizeof(name), dataLen = sizeof(data) - 1, type = 0;
-    if (RegEnumValueA(h, i, name, &nameLen, nullptr, &type, data, &dataLen) != ERROR_SUCCESS) break;
-    data[dataLen] = 0;
-    std::string text;
-    if (type == REG_DWORD && dataLen == sizeof(DWORD)) {
-      text = std::to_string(*reinterpret_cast<DWORD*>(data));
-    } else if (type == REG_SZ) {
-      text = host::EscapeLine(reinterpret_cast<char*>(data));
-    } else {
-      text = "?";
-    }
-    Say("value\t" + host::EscapeLine((relative + "\\" + name).c_str()) + "\t" + std::to_string(type) + "\t" + text);
+  DWORD subKeys = 0, maxSubKey = 0, values = 0, maxName = 0, maxData = 0;
+  if (RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr, &values, &maxName, &maxData,
+                       nullptr, nullptr) != ERROR_SUCCESS) {
+    RegCloseKey(h);
+    Say("value\t" + host::EscapeLine((prefix + "?").c_str()) + "\t?\t?");
+    return;
   }
-  for (DWORD i = 0;; ++i) {
-    char sub[512];
-    DWORD subLen = sizeof(sub);
-    if (RegEnumKeyExA(h, i, sub, &subLen, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    DumpKey(relative.empty() ? std::string(sub) : relative + "\\" + sub);
+  // The lengths count UTF-16 units; in code page 932 a unit may take two bytes.
+  std::vector<char> name(2 * maxName + 2);
+  std::vector<BYTE> data(2 * maxData + 2);
+  for (DWORD i = 0; i < values; ++i) {
+    DWORD nameLen = static_cast<DWORD>(name.size()), dataLen = static_cast<DWORD>(data.size() - 1), type = 0;
+    name[0] = '\0';
+    LONG err = RegEnumValueA(h, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen);
+    if (err == ERROR_NO_MORE_ITEMS) break;
+    if (err != ERROR_SUCCESS && err != ERROR_MORE_DATA) {
+      Say("value\t" + host::EscapeLine((prefix + "?").c_str()) + "\t?\t?");
+      continue;
+    }
+    std::string text = "?";
+    if (err == ERROR_SUCCESS) {
+      data[dataLen] = 0;
+      if (type == REG_DWORD && dataLen == sizeof(DWORD)) {
+        DWORD n;
+        memcpy(&n, data.data(), sizeof(n));
+        text = std::to_string(n);
+      } else if (type == REG_SZ) {
+        text = host::EscapeLine(reinterpret_cast<char*>(data.data()));
+      }
+    }
+    // Values may change while the key is read; then the buffers can still
+    // be short, and the name is only trusted if it came back whole.
+    bool named = err == ERROR_SUCCESS || (name[0] != '\0' && memchr(name.data(), '\0', name.size()) != nullptr);
+    std::string shown = prefix + (named ? name.data() : "?");
+    Say("value\t" + host::EscapeLine(shown.c_str()) + "\t" + std::to_string(type) + "\t" + text);
+  }
+  std::vector<char> sub(2 * maxSubKey + 2);
+  for (DWORD i = 0; i < subKeys; ++i) {
+    DWORD subLen = static_cast<DWORD>(sub.size());
+    LONG err = RegEnumKeyExA(h, i, sub.data(), &subLen, nullptr, nullptr, nullptr, nullptr);
+    if (err == ERROR_NO_MORE_ITEMS) break;
+    if (err != ERROR_SUCCESS) {
+      Say("value\t" + host::EscapeLine((prefix + "?").c_str()) + "\t?\t?");
+      continue;
+    }
+    DumpKey(relative.empty() ? std::string(sub.data()) : prefix + sub.data());
   }
   RegCloseKey(h);
 }

@@ -1,7 +1,9 @@
 // Stand-in for the host's dictionary toolkit: one small visible window of
 // the class by which the installer recognises it. Each start appends
-// "started <time> <command line>" to HRNDIC.LOG beside the program, and the
-// end "closed <time>".
+// "started <time> <show> <parameters> <command line>" to HRNDIC.LOG beside
+// the program (show: the nCmdShow it was given; parameters: the command line
+// past the program's name), then "ready <time>" once the window is open, and
+// at the end "closed <time>".
 #include <windows.h>
 
 #include <string>
@@ -25,9 +27,11 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR parameters, int show) {
   std::string log = host::JoinPath(host::ModuleDir(nullptr), host::kToolkitLog);
-  host::AppendLine(log, "started\t" + host::Timestamp() + "\t" + host::EscapeLine(GetCommandLineA()));
+  host::AppendLine(log, "started\t" + host::Timestamp() + "\t" + std::to_string(show) + "\t" +
+                            host::EscapeLine(parameters ? parameters : "") + "\t" +
+                            host::EscapeLine(GetCommandLineA()));
 
   WNDCLASSA wc = {};
   wc.lpfnWndProc = WndProc;

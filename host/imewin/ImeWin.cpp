@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/HostLayout.h"
 #include "common/HostUtil.h"
@@ -70,19 +71,32 @@ HWND MakeChild(HWND parent, const char* title, HINSTANCE instance, int index) {
                        nullptr, instance, nullptr);
 }
 
+// A --child or --grandchild, in the order given.
+struct Below {
+  bool grandchild;
+  const char* title;
+};
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   std::string title = host::kImeMarker;
+  std::vector<Below> below;
   for (int i = 1; i < __argc; ++i) {
-    if (!strcmp(__argv[i], "--log") && i + 1 < __argc)
+    const char* arg = __argv[i];
+    bool more = i + 1 < __argc;
+    if (!strcmp(arg, "--log") && more)
       g_log = __argv[++i];
-    else if (!strcmp(__argv[i], "--title") && i + 1 < __argc)
+    else if (!strcmp(arg, "--title") && more)
       title = __argv[++i];
-    else if (!strcmp(__argv[i], "--hold") && i + 1 < __argc)
+    else if (!strcmp(arg, "--hold") && more)
       g_holdPath = __argv[++i];
-    else if (!strcmp(__argv[i], "--keep"))
+    else if (!strcmp(arg, "--keep"))
       g_keep = true;
+    else if (!strcmp(arg, "--child") && more)
+      below.push_back({false, __argv[++i]});
+    else if (!strcmp(arg, "--grandchild") && more)
+      below.push_back({true, __argv[++i]});
   }
   if (g_log.empty()) return 2;
   if (!Register(instance, kTopClass) || !Register(instance, kChildClass)) return 1;
@@ -92,11 +106,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!top) return 1;
   HWND lastChild = nullptr;
   int index = 0;
-  for (int i = 1; i + 1 < __argc; ++i) {
-    if (!strcmp(__argv[i], "--child")) {
-      lastChild = MakeChild(top, __argv[++i], instance, index++);
-    } else if (!strcmp(__argv[i], "--grandchild") && lastChild) {
-      MakeChild(lastChild, __argv[++i], instance, 0);
+  for (const Below& b : below) {
+    if (!b.grandchild) {
+      lastChild = MakeChild(top, b.title, instance, index++);
+    } else if (lastChild) {
+      MakeChild(lastChild, b.title, instance, 0);
     }
   }
 

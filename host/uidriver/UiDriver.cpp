@@ -46,6 +46,7 @@ constexpr DWORD kPollMs = 50;
 constexpr DWORD kGoneTimeoutMs = 5000;
 constexpr DWORD kSettleMs = 200;
 constexpr DWORD kSendTimeoutMs = 2000;
+constexpr DWORD kIconSettleMs = 2000;
 constexpr int kIconSize = 32;
 // The id a message box gives its icon control: Wine's, then Windows'. A
 // dialog template's icon has its own id (usually -1).
@@ -226,6 +227,18 @@ std::string IconName(HWND iconControl) {
   return bestScore >= 0.9 ? best : "unknown";
 }
 
+// The screen may still show the control unpainted or half painted, however
+// long the dialog has been up: have it repaint and look again, for a while.
+std::string SettledIconName(HWND iconControl) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    RedrawWindow(iconControl, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    std::string name = IconName(iconControl);
+    if ((name != "blank" && name != "unknown") || GetTickCount() - start >= kIconSettleMs) return name;
+    Sleep(kPollMs);
+  }
+}
+
 bool IsMessageBoxIcon(HWND iconControl) {
   int id = GetDlgCtrlID(iconControl) & 0xFFFF;
   for (int known : kMessageBoxIconIds) {
@@ -255,7 +268,7 @@ void Describe(HWND dlg) {
       (iconControl && IsMessageBoxIcon(iconControl) ? "messagebox" : "dialog"));
   Say("caption\t" + host::EscapeLine(TextOf(dlg).c_str()));
   for (const std::string& line : lines) Say(line);
-  if (iconControl) Say("icon\t" + IconName(iconControl));
+  if (iconControl) Say("icon\t" + SettledIconName(iconControl));
 }
 
 void Wait(DWORD timeoutMs, const std::string& caption) {

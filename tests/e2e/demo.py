@@ -21,6 +21,8 @@ import sys
 import time
 from pathlib import Path
 
+# No __pycache__ left in the source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import winehost  # noqa: E402
 
@@ -95,19 +97,23 @@ def main():
     shots = root / "shots"
     interactive = bool(os.environ.get("DISPLAY")) and not args.headless
 
+    winehost.exit_on_termination()
     xvfb = winehost.Xvfb()
     display = os.environ["DISPLAY"] if interactive else xvfb.start()
     wine = winehost.WinePrefix(root / "prefix", build, display)
-    if args.reset and wine.prefix.exists():
-        shutil.rmtree(wine.prefix)
     try:
+        if args.reset and wine.prefix.exists():
+            wine.stop_server()
+            shutil.rmtree(wine.prefix)
         if wine.ensure():
             print("made a Wine prefix for the demo")
         wine.start_server()
+        # The host's programs every time, so that a rebuilt host is the one
+        # that runs; its values and the kit only the first time, so that a
+        # second run meets what the first one installed.
+        wine.hostsetup("install", winehost.HOST_KEY_INSTALL_PATH)
         if not wine.unix(KIT).exists():
-            # First run: the host and the kit as a user would find them.
-            wine.hostsetup("resetstore", "install", winehost.HOST_KEY_INSTALL_PATH,
-                           "setdw", r"AssistantDic\AssistantDicNum", "1",
+            wine.hostsetup("resetstore", "setdw", r"AssistantDic\AssistantDicNum", "1",
                            "setsz", r"AssistantDic\AssistantDic1", ASSISTANT)
             option = wine.unix(KIT + r"\option")
             option.mkdir(parents=True)
@@ -170,7 +176,8 @@ def main():
         engine = log_rows(cmd_dir / "HRNCNV.LOG")
         print(f"engine calls:   {len(engine)}")
         for r in engine:
-            show_list(f"    {r[0]}ed list" if r[0] in ("accept", "refuse") else f"    {r[0]}", r[1:])
+            verdict = {"accept": "accepted list", "refuse": "refused list"}.get(r[0], r[0])
+            show_list(f"    {verdict}", r[1:])
         notes = [r for r in log_rows(wine.unix(IME_LOG)) if r[0] == "notify"]
         print(f"notifications:  {len(notes)}" + "".join(
             f"\n    to 「{r[1]}」: WM_IME_NOTIFY wParam {r[2]} lParam {r[3]}" for r in notes))
@@ -183,8 +190,10 @@ def main():
         driver.kill()
         driver.quit()
     finally:
-        wine.stop_server()
-        xvfb.stop()
+        try:
+            wine.stop_server()
+        finally:
+            xvfb.stop()
     return 0
 
 

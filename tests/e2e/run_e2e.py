@@ -2,22 +2,31 @@
 """End-to-end scenarios: the real LexPlant.exe under Wine against the
 stand-in host, answered by the UI driver.
 
-    run_e2e.py BUILD_DIR [--only NAME ...] [--keep-display]
+    run_e2e.py BUILD_DIR [--only NAME ...] [--display DISPLAY] [--time-limit SECONDS]
 
 BUILD_DIR is the Windows build (LexPlant.exe and host/ in it); nothing is
 built here. One Wine prefix under BUILD_DIR/e2e/prefix is made on the first
-run and reused; each scenario resets the host state. A PNG of every dialog
-goes to BUILD_DIR/e2e/shots. One line per scenario, then "N passed, M failed".
+run and reused; each scenario resets the host state, and after a failed one
+every program in the prefix is ended. A PNG of every dialog goes to
+BUILD_DIR/e2e/shots. One line per scenario, then "N passed, M failed".
+
+The run stops after two harness errors in a row, or when the time limit
+(E2E_TIME_LIMIT, default 900 s) has passed; the scenarios not run by then
+count as failed.
 """
 
 import argparse
+import contextlib
 import os
 import shutil
+import signal
 import sys
 import time
 import traceback
 from pathlib import Path
 
+# No __pycache__ left in the source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import winehost  # noqa: E402
 from winehost import TITLE  # noqa: E402
@@ -64,10 +73,18 @@ IME_LOG = E2E_DIR + r"\ime.log"
 ASSISTANT = r"C:\Program Files\Heronix\Fumidori\DIC\assist.dic"
 STOP, EXCLAMATION = "stop", "exclamation"
 TOOLKIT_SETTLE_S = 1.5
+SW_SHOW = 5
+DEFAULT_TIME_LIMIT_S = 900
+HARNESS_ERRORS_TO_STOP = 2
 
 
 class Failed(Exception):
     pass
+
+
+class TimeLimit(BaseException):
+    """The run's time limit passed; a BaseException so that no harness step
+    that handles its own errors can swallow it."""
 
 
 class Scenario:
@@ -178,16 +195,25 @@ class Scenario:
         d = self.driver.wait()
         if isinstance(d, str):
             self.require(False, f"expected {what}, but the program {d}")
+        self.expect_alone(d, what)
         return d
 
+    def expect_alone(self, d, what):
+        """While a dialog is up it is the program's only dialog and its only
+        visible window (the hidden frame and input-method windows aside): an
+        earlier one left behind would show here, before the program ends."""
+        windows = self.driver.windows()
+        dialogs = [w[1] for w in windows if w[2] == "#32770"]
+        shown = [w[1] for w in windows if w[3] == "1"]
+        self.equal((dialogs, shown), ([d.hwnd], [d.hwnd]), f"the program's dialogs and visible windows at {what}")
+
     def expect_end(self):
-        """The program ends by itself, with no window left behind."""
+        """The program ends by itself."""
         d = self.driver.wait(3000)
         if not isinstance(d, str):
             self.failures.append(f"unexpected {d.summary()}")
             return
         self.require(self.driver.exit(15000), "the program did not end")
-        self.equal(self.driver.windows(), [], "windows left behind")
 
     def expect_confirm(self, d):
         self.equal(d.kind, "dialog", "confirmation kind")
@@ -263,18 +289,25 @@ class Scenario:
         return sum(r[0] == "started" for r in log) > sum(r[0] == "closed" for r in log)
 
     def finish(self):
-        if self.driver:
+        """Ends what the scenario started, then checks every call the
+        installer made to the common library. A harness step failing here
+        is one more failure; the caller ends whatever is left."""
+        steps = [("cleaning up", self._end_programs), ("ending the driver", self.driver.quit)] if self.driver else []
+        steps.append(("reading the common library's log", self.expect_contract))
+        for what, step in steps:
             try:
-                self.driver.kill()
-                self.driver.close_class(winehost.IME_CLASS)
-                # A toolkit the installer started may still be opening its window.
-                deadline = time.time() + 10
-                while self.toolkit_running() and time.time() < deadline:
-                    self.driver.close_class(winehost.TOOLKIT_CLASS)
-                    time.sleep(0.1)
-            except winehost.DriverError as e:
-                self.failures.append(str(e))
-            self.driver.quit()
+                step()
+            except Exception as e:  # noqa: BLE001 - any broken step fails the scenario
+                self.failures.append(f"{what}: {type(e).__name__}: {e}")
+
+    def _end_programs(self):
+        self.driver.kill()
+        self.driver.close_class(winehost.IME_CLASS)
+        # A toolkit the installer started may still be opening its window.
+        deadline = time.time() + 10
+        while self.toolkit_running() and time.time() < deadline:
+            self.driver.close_class(winehost.TOOLKIT_CLASS)
+            time.sleep(0.1)
 
     # ---- what the host saw ----
 
@@ -306,6 +339,13 @@ class Scenario:
 
     def toolkit_starts(self):
         return sum(1 for r in self.toolkit_log() if r[0] == "started")
+
+    def expect_toolkit_launch(self):
+        """The installer started the toolkit once, to be shown (SW_SHOW) and
+        with no parameters, and its window opened."""
+        self.wait_for(lambda: self.toolkit_ready() == 1, "toolkit start", timeout=10)
+        starts = [(r[2], r[3]) for r in self.toolkit_log() if r[0] == "started"]
+        self.equal(starts, [(str(SW_SHOW), "")], "toolkit starts (show, parameters)")
 
     def engine_lists(self):
         return [(r[0], r[1:]) for r in self.engine_log()]
@@ -391,10 +431,18 @@ class Env:
             if f.exists():
                 f.unlink()
 
+    def recover(self):
+        """Ends every program of the prefix, so that one stuck scenario (an
+        installer still holding the host's library, say) cannot fail the
+        next ones, and starts the server again."""
+        self.wine.start_server()
+
     def stop(self):
-        if self.wine:
-            self.wine.stop_server()
-        self.xvfb.stop()
+        try:
+            if self.wine:
+                self.wine.stop_server()
+        finally:
+            self.xvfb.stop()
 
 
 # ---------------------------------------------------------------- scenarios
@@ -575,8 +623,7 @@ def fresh_install(s, kit, names, expected):
     s.equal(enabled, registered, "enabled list follows the installation order")
     s.equal(s.engine_lists(), [("accept", enabled + [ASSISTANT])], "engine hand-over")
     s.equal(s.notifications(), [("HRN10_UI_MAIN", IMN_PRIVATE, RELOAD_CODE)], "notifications")
-    s.wait_for(lambda: s.toolkit_ready() == 1, "toolkit start", timeout=10)
-    s.expect_contract()
+    s.expect_toolkit_launch()
     s.equal(sum(1 for r in s.common_log() if r[0] == "GenerateUserDicRootPath"), 1, "user folder requests")
 
 
@@ -611,7 +658,6 @@ def scenario_reinstall_busy(s):
     s.equal(s.engine_lists(), [("accept", [ASSISTANT]), ("accept", [path, ASSISTANT])], "engine hand-overs")
     events = [r[0] for r in s.ime_log() if r[0] in ("notify", "release")]
     s.equal(events, ["notify", "release", "notify"], "input-method window events")
-    s.expect_contract()
 
 
 def scenario_decline_overwrite(s):
@@ -657,7 +703,6 @@ def scenario_busy_stays_busy(s):
     s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
     s.stop_message(MSG_COPY_FAILED.format("Legal"), "the copy-failure message")
     s.expect_end()
-    s.expect_contract()
     s.equal(s.user_files(), {"Legal.dic": b"old legal"}, "user folder")
     s.equal(s.lists(), ([path], []), "registered and enabled lists")
     s.expect_toolkit_starts(0)
@@ -675,7 +720,7 @@ def scenario_complete_escape(s):
     s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
     s.equal(s.engine_lists(), [("accept", [path])], "engine hand-over")
     s.equal(len(s.notifications()), 1, "notifications")
-    s.wait_for(lambda: s.toolkit_ready() == 1, "toolkit start", timeout=10)
+    s.expect_toolkit_launch()
 
 
 def scenario_notification_walk(s):
@@ -706,7 +751,7 @@ def scenario_toolkit_only(s):
     s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
     s.equal(s.engine_log(), [], "engine calls")
     s.equal(s.notifications(), [], "notifications")
-    s.wait_for(lambda: s.toolkit_ready() == 1, "toolkit start", timeout=10)
+    s.expect_toolkit_launch()
 
 
 def scenario_engine_refuses(s):
@@ -724,56 +769,155 @@ def scenario_engine_refuses(s):
     s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
     s.equal(s.engine_lists(), [("refuse", [path])], "engine hand-over")
     s.equal(len(s.notifications()), 1, "notifications")
-    s.wait_for(lambda: s.toolkit_ready() == 1, "toolkit start", timeout=10)
+    s.expect_toolkit_launch()
 
 
 SCENARIOS = [(name[len("scenario_"):], fn) for name, fn in globals().items() if name.startswith("scenario_")]
 
 
-def run(env, only):
-    passed = failed = 0
-    for name, fn in SCENARIOS:
-        if only and name not in only:
-            continue
-        s = Scenario(env, name)
-        start = time.time()
+def report(name, failures, took):
+    print(f"{name}: {'FAIL' if failures else 'PASS'} ({took:.1f}s)", flush=True)
+    for f in failures:
+        print(f"    {f}", flush=True)
+
+
+class Deadline:
+    """The run's time limit. Only inside enforced() does it interrupt what
+    runs, by raising TimeLimit; elsewhere the run asks passed()."""
+
+    def __init__(self, seconds):
+        self.at = time.time() + seconds
+        self.armed = False
+        signal.signal(signal.SIGALRM, self._expire)
+
+    def _expire(self, _signum, _frame):
+        # A signal that comes in just as enforced() ends must not escape it.
+        if self.armed:
+            self.armed = False
+            raise TimeLimit()
+
+    def passed(self):
+        return time.time() >= self.at
+
+    @contextlib.contextmanager
+    def enforced(self):
+        left = self.at - time.time()
+        if left <= 0:
+            raise TimeLimit()
+        self.armed = True
+        signal.setitimer(signal.ITIMER_REAL, left)
         try:
-            fn(s)
-        except Failed:
-            pass
-        except Exception as e:  # a broken harness step is a failure of this scenario
-            s.failures.append(f"{type(e).__name__}: {e}")
-            if os.environ.get("E2E_TRACE"):
-                traceback.print_exc()
+            yield
         finally:
-            s.finish()
-        took = f"({time.time() - start:.1f}s)"
-        if s.failures:
+            self.armed = False
+            signal.setitimer(signal.ITIMER_REAL, 0)
+
+
+def run_one(env, name, fn, deadline):
+    """Runs one scenario; returns its failures, whether the harness itself
+    broke, and whether the time limit cut it short."""
+    s = Scenario(env, name)
+    harness_error = False
+    out_of_time = False
+    try:
+        with deadline.enforced():
+            try:
+                fn(s)
+            except Failed:
+                pass
+            except Exception as e:  # a broken harness step is a failure of this scenario
+                harness_error = True
+                s.failures.append(f"{type(e).__name__}: {e}")
+                if os.environ.get("E2E_TRACE"):
+                    traceback.print_exc()
+            finally:
+                s.finish()
+    except TimeLimit:
+        out_of_time = True
+        s.failures.append("stopped: the run's time limit passed")
+    if s.failures:
+        try:
+            env.recover()
+        except Exception as e:  # noqa: BLE001
+            harness_error = True
+            s.failures.append(f"ending the prefix's programs: {type(e).__name__}: {e}")
+    return s.failures, harness_error, out_of_time
+
+
+def run(env, scenarios, deadline):
+    """Every scenario gets a line and is counted, run or not."""
+    passed = failed = not_run = 0
+    stop = None
+    harness_errors = 0
+    for name, fn in scenarios:
+        if stop is None and deadline.passed():
+            stop = "the run's time limit passed"
+        if stop:
+            not_run += 1
             failed += 1
-            print(f"{name}: FAIL {took}", flush=True)
-            for f in s.failures:
-                print(f"    {f}", flush=True)
+            print(f"{name}: FAIL (not run: {stop})", flush=True)
+            continue
+        start = time.time()
+        failures, harness_error, out_of_time = run_one(env, name, fn, deadline)
+        report(name, failures, time.time() - start)
+        if failures:
+            failed += 1
         else:
             passed += 1
-            print(f"{name}: PASS {took}", flush=True)
+        harness_errors = harness_errors + 1 if harness_error else 0
+        if out_of_time:
+            stop = "the run's time limit passed"
+        elif harness_errors >= HARNESS_ERRORS_TO_STOP:
+            stop = f"{harness_errors} harness errors in a row"
+    if not_run:
+        print(f"not run: {not_run}", flush=True)
     return passed, failed
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("build_dir")
-    ap.add_argument("--only", nargs="*", default=[])
+    ap.add_argument("--only", nargs="+", default=[], metavar="NAME")
     ap.add_argument("--display", help="use this X display instead of an own Xvfb")
+    ap.add_argument("--time-limit", type=float, metavar="SECONDS",
+                    help="stop the run after this long; what is left counts as failed "
+                         f"(default: E2E_TIME_LIMIT, else {DEFAULT_TIME_LIMIT_S})")
     args = ap.parse_args()
+    if args.time_limit is None:
+        try:
+            args.time_limit = float(os.environ.get("E2E_TIME_LIMIT") or DEFAULT_TIME_LIMIT_S)
+        except ValueError:
+            ap.error(f"E2E_TIME_LIMIT is not a number of seconds: {os.environ['E2E_TIME_LIMIT']!r}")
+    known = [name for name, _ in SCENARIOS]
+    unknown = [n for n in args.only if n not in known]
+    if unknown:
+        ap.error(f"unknown scenario: {', '.join(unknown)} (known: {', '.join(known)})")
+    if args.time_limit <= 0:
+        ap.error("--time-limit must be positive")
+    scenarios = [(name, fn) for name, fn in SCENARIOS if not args.only or name in args.only]
+    winehost.exit_on_termination()
     env = Env(args.build_dir)
     missing = [p for p in (env.product, env.build / "host" / "uidriver.exe") if not p.exists()]
     if missing:
         print(f"missing build outputs: {', '.join(map(str, missing))}")
-        print("0 passed, 1 failed")
+        print(f"0 passed, {len(scenarios)} failed")
         return 1
+    deadline = Deadline(args.time_limit)
+    passed = failed = 0
     try:
-        env.start(args.display)
-        passed, failed = run(env, set(args.only))
+        try:
+            with deadline.enforced():
+                env.start(args.display)
+        except (Exception, TimeLimit) as e:  # noqa: BLE001 - nothing can run; every scenario counts
+            reason = "the run's time limit passed" if isinstance(e, TimeLimit) else f"{type(e).__name__}: {e}"
+            print(f"setting up Wine failed: {reason}", flush=True)
+            if os.environ.get("E2E_TRACE"):
+                traceback.print_exc()
+            failed = len(scenarios)
+            for name, _ in scenarios:
+                print(f"{name}: FAIL (not run)", flush=True)
+        else:
+            passed, failed = run(env, scenarios, deadline)
     finally:
         env.stop()
     print(f"screenshots: {env.shots}")

@@ -5,10 +5,12 @@ prints is code page 932, one item a line, with backslash escapes for "\\",
 line feeds, carriage returns and tabs (the host's EscapeLine).
 """
 
+import hashlib
 import os
 import re
 import selectors
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -32,6 +34,39 @@ FONT_REPLACEMENTS = {
     "ＭＳ 明朝": "IPAMincho",
     "MS Mincho": "IPAMincho",
 }
+
+# What the prefix is set up with; the prefix's stamp holds a digest of it, so
+# that a prefix made with an older set-up is made again.
+REGISTRY_LINES = (
+    ["Windows Registry Editor Version 5.00", "",
+     r"[HKEY_CURRENT_USER\Software\Wine\X11 Driver]",
+     # Without a window manager Wine must draw captions itself.
+     '"Decorated"="N"', '"Managed"="N"', "",
+     r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]"]
+    + [f'"{k}"="{v}"' for k, v in FONT_REPLACEMENTS.items()])
+# Caption buttons are glyphs of Marlett, which this Wine does not find in its
+# own data folder; the prefix's font folder it always reads.
+PREFIX_FONTS = (Path("/usr/share/wine/fonts/marlett.ttf"),)
+
+
+def setup_digest():
+    h = hashlib.sha256()
+    for line in REGISTRY_LINES:
+        h.update(line.encode() + b"\n")
+    for font in PREFIX_FONTS:
+        h.update(str(font).encode() + b"\n")
+        h.update(hashlib.sha256(font.read_bytes()).digest() if font.exists() else b"absent")
+    return h.hexdigest()
+
+
+def exit_on_termination():
+    """SIGTERM and SIGHUP end the program as an exception would, so that the
+    cleanup in finally blocks (Wine's programs, the X server) still runs."""
+    def stop(signum, _frame):
+        raise SystemExit(128 + signum)
+    for sig in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(sig, stop)
+
 
 _ESCAPES = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}
 
@@ -59,27 +94,42 @@ class WineError(RuntimeError):
 
 
 class Xvfb:
-    """An X server of our own, on the first free display from 99 up."""
+    """An X server of our own, on a display number it picks itself."""
 
     def __init__(self):
         self.proc = None
         self.display = None
 
-    def start(self):
-        for n in range(99, 140):
-            if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                break
-        else:
-            raise WineError("no free X display")
-        self.proc = subprocess.Popen(
-            ["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while not os.path.exists(f"/tmp/.X11-unix/X{n}"):
-            if self.proc.poll() is not None or time.time() > deadline:
-                raise WineError("Xvfb did not start")
-            time.sleep(0.05)
-        self.display = f":{n}"
+    def start(self, timeout=10):
+        # With -displayfd the server takes the first free display and writes
+        # its number once it accepts connections: no race with another server.
+        read_end, write_end = os.pipe()
+        try:
+            self.proc = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+        finally:
+            os.close(write_end)
+        data = b""
+        deadline = time.time() + timeout
+        with selectors.DefaultSelector() as sel:
+            sel.register(read_end, selectors.EVENT_READ)
+            try:
+                while not data.endswith(b"\n"):
+                    left = deadline - time.time()
+                    if left <= 0 or not sel.select(left):
+                        break
+                    chunk = os.read(read_end, 64)
+                    if not chunk:
+                        break
+                    data += chunk
+            finally:
+                os.close(read_end)
+        number = data.strip()
+        if not number.isdigit():
+            self.stop()
+            raise WineError("Xvfb did not start")
+        self.display = f":{number.decode()}"
         return self.display
 
     def stop(self):
@@ -89,6 +139,7 @@ class Xvfb:
                 self.proc.wait(5)
             except subprocess.TimeoutExpired:
                 self.proc.kill()
+                self.proc.wait(5)
 
 
 class WinePrefix:
@@ -108,54 +159,51 @@ class WinePrefix:
             "LANG": "ja_JP.UTF-8",
             "DISPLAY": display,
         })
-        self.server = None
 
     # ---- prefix and server ----
 
     def ensure(self):
-        """Makes the prefix once; later runs reuse it."""
-        if (self.prefix / PREFIX_STAMP).exists():
+        """Makes the prefix unless one made with the same set-up is there."""
+        stamp = self.prefix / PREFIX_STAMP
+        digest = setup_digest()
+        if stamp.exists() and stamp.read_text().strip() == digest:
             return False
+        # A server left running in the old prefix would keep its files busy.
+        self.stop_server()
         if self.prefix.exists():
             shutil.rmtree(self.prefix)
         self.prefix.parent.mkdir(parents=True, exist_ok=True)
         subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=True, timeout=300)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
-        lines = ["Windows Registry Editor Version 5.00", "",
-                 r"[HKEY_CURRENT_USER\Software\Wine\X11 Driver]",
-                 # Without a window manager Wine must draw captions itself.
-                 '"Decorated"="N"', '"Managed"="N"', "",
-                 r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]"]
-        lines += [f'"{k}"="{v}"' for k, v in FONT_REPLACEMENTS.items()]
         with tempfile.NamedTemporaryFile("wb", suffix=".reg", delete=False) as f:
-            f.write(("\r\n".join(lines) + "\r\n").encode("utf-16"))
+            f.write(("\r\n".join(REGISTRY_LINES) + "\r\n").encode("utf-16"))
             reg = f.name
         try:
             self.run(["regedit", "/S", reg])
         finally:
             os.unlink(reg)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
-        # Caption buttons are glyphs of Marlett, which this Wine does not find
-        # in its own data folder; the prefix's font folder it always reads.
-        marlett = Path("/usr/share/wine/fonts/marlett.ttf")
-        if marlett.exists():
-            shutil.copy(marlett, self.prefix / "drive_c" / "windows" / "Fonts")
-        (self.prefix / PREFIX_STAMP).write_text("ok\n")
+        fonts = self.prefix / "drive_c" / "windows" / "Fonts"
+        for font in PREFIX_FONTS:
+            if font.exists():
+                shutil.copy(font, fonts)
+        stamp.write_text(digest + "\n")
         return True
 
     def start_server(self):
-        self.server = subprocess.Popen(["wineserver", "-p", "-f"], env=self.env,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        """A persistent server for the prefix, ready when this returns. Any
+        server already there (one left by a run that was killed, or one with
+        programs of a failed scenario) is ended first, with all its programs."""
+        self.stop_server()
+        # Without -f the server goes to the background only once it listens.
+        subprocess.run(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True, timeout=60)
 
     def stop_server(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
-        if self.server:
-            try:
-                self.server.wait(10)
-            except subprocess.TimeoutExpired:
-                self.server.kill()
+        """Ends the prefix's server and every program still running in it."""
+        for args in (["wineserver", "-k"], ["wineserver", "-w"]):
+            subprocess.run(args, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
     def run(self, args, timeout=120):
         r = subprocess.run(["wine"] + list(args), env=self.env, stdout=subprocess.PIPE,
@@ -192,7 +240,9 @@ class WinePrefix:
         for row in self.hostsetup("dump"):
             if row[0] == "value":
                 # Value names match without regard to case, as in the registry.
-                state["values"][row[1].lstrip("\\").lower()] = (int(row[2]), row[3])
+                # A value the dump could not read has "?" for its type.
+                kind = int(row[2]) if row[2].isdigit() else None
+                state["values"][row[1].lstrip("\\").lower()] = (kind, row[3])
             elif row[0] in ("installpath", "installpath-key", "userdicroot", "common"):
                 state[row[0]] = row[1:] if row[0] == "common" else row[1]
         return state
@@ -207,12 +257,14 @@ class Dialog:
 
     def __init__(self, rows):
         self.kind = None
+        self.hwnd = None
         self.rect = None
         self.caption = None
         self.controls = []  # (id, class, style, visible, check, text)
         self.icon = None
         for row in rows:
             if row[0] == "window":
+                self.hwnd = row[1]
                 self.rect = tuple(int(v) for v in row[2:6])
                 self.kind = row[6]
             elif row[0] == "caption":
@@ -269,8 +321,11 @@ class Driver:
         self.seen = []
 
     def command(self, line, timeout=30):
-        self.proc.stdin.write((line + "\n").encode(ENCODING))
-        self.proc.stdin.flush()
+        try:
+            self.proc.stdin.write((line + "\n").encode(ENCODING))
+            self.proc.stdin.flush()
+        except OSError as e:
+            raise DriverError(f"driver gone before {line!r}: {e}") from e
         deadline = time.time() + timeout
         while True:
             if self.buf.startswith(b".\n"):
@@ -281,8 +336,13 @@ class Driver:
                 answer, self.buf = self.buf[:end + 1], self.buf[end + 3:]
                 return decode_lines(answer)
             left = deadline - time.time()
-            if left <= 0 or not self.sel.select(left):
+            if left <= 0:
                 raise DriverError(f"driver gave no answer to {line!r}")
+            if not self.sel.select(min(left, 0.5)):
+                # Its pipe may outlive it, held by Wine: look at the process too.
+                if self.proc.poll() is not None:
+                    raise DriverError(f"driver ended during {line!r}")
+                continue
             chunk = os.read(self.proc.stdout.fileno(), 65536)
             if not chunk:
                 raise DriverError(f"driver ended during {line!r}")
