@@ -8,12 +8,11 @@
 #include "app/InstallerApp.h"
 #include "app/Messages.h"
 #include "framework/Afx.h"
+#include "install/HostInstallPath.h"
 #include "install/ScopedHandles.h"
 
 namespace {
 
-const char kHostKey[] = "Software\\Heronix\\Fumidori\\1.0";
-const char kInstallPathValue[] = "InstallPath";
 const char kSourceFolderName[] = "option";
 const char kAllEntriesPattern[] = "\\*.*";
 const char kDicSuffix[] = ".dic";
@@ -60,21 +59,8 @@ int CInstallerApp::CheckHostInstalled() {
 
 int CInstallerApp::ReadInstallPath(CString& strPath) {
   strPath.Empty();
-
-  HKEY hKey = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
-    CScopedRegKey key(hKey);
-    // Zero-filled, so data shorter than the buffer is terminated even when
-    // stored without its NUL; data filling the buffer without a NUL has no
-    // end we could trust and counts as missing.
-    char szValue[kPathBufferSize] = {};
-    DWORD cbValue = sizeof(szValue);
-    if (RegQueryValueExA(key.Get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<LPBYTE>(szValue), &cbValue) ==
-        ERROR_SUCCESS) {
-      const int nLength = BoundedLength(szValue, sizeof(szValue));
-      if (nLength < kPathBufferSize) strPath = szValue;
-    }
-  }
+  char szValue[kPathBufferSize];
+  if (ReadHostInstallPath(szValue)) strPath = szValue;
 
   if (strPath.IsEmpty()) {
     AfxMessageBox(msg::kHostNotInstalled, kStopStyle);

@@ -2,10 +2,10 @@
 
 #include <string.h>
 
+#include "install/HostInstallPath.h"
+
 namespace {
 
-const char kHostKey[] = "Software\\Heronix\\Fumidori\\1.0";
-const char kInstallPathValue[] = "InstallPath";
 const char kEngineSuffix[] = "\\CMD\\HRNCNV.DLL";
 const char kEntryPoint[] = "otwc0003_5000gTop";
 
@@ -18,22 +18,6 @@ const DWORD kEngineStatusMask = 0xFFFF;
 
 static_assert(kBufferAddressOffset + sizeof(void*) <= static_cast<size_t>(CConvEngineLib::kBlockSize),
               "the buffer address must fit in the block");
-
-// Closes a registry key on scope exit.
-class ScopedRegKey {
- public:
-  ScopedRegKey() : m_hKey(nullptr) {}
-  ~ScopedRegKey() {
-    if (m_hKey != nullptr) RegCloseKey(m_hKey);
-  }
-  ScopedRegKey(const ScopedRegKey&) = delete;
-  ScopedRegKey& operator=(const ScopedRegKey&) = delete;
-  HKEY get() const { return m_hKey; }
-  PHKEY Receive() { return &m_hKey; }
-
- private:
-  HKEY m_hKey;
-};
 
 // Owns one GlobalAlloc block and frees it on scope exit.
 class ScopedGlobal {
@@ -53,19 +37,9 @@ class ScopedGlobal {
 // The engine's full path from a fresh read of "InstallPath"; false when the
 // value is missing or empty, or the path would not fit in MAX_PATH bytes.
 bool GetEnginePath(char (&szPath)[MAX_PATH]) {
-  memset(szPath, 0, sizeof(szPath));
-  {
-    ScopedRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHostKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return false;
-    DWORD cbData = sizeof(szPath);
-    if (RegQueryValueExA(key.get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<LPBYTE>(szPath), &cbData) !=
-        ERROR_SUCCESS) {
-      memset(szPath, 0, sizeof(szPath));
-    }
-  }
-  // A value that fills the buffer without a terminator is no usable path.
-  const size_t cchInstall = strnlen(szPath, sizeof(szPath));
-  if (cchInstall == 0 || cchInstall + sizeof(kEngineSuffix) > sizeof(szPath)) return false;
+  if (!ReadHostInstallPath(szPath)) return false;
+  const size_t cchInstall = strlen(szPath);
+  if (cchInstall + sizeof(kEngineSuffix) > sizeof(szPath)) return false;
   memcpy(szPath + cchInstall, kEngineSuffix, sizeof(kEngineSuffix));
   return true;
 }
