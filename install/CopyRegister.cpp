@@ -21,9 +21,6 @@ const int kMaxReleasePauses = 11;
 
 enum { kGoOn = 1, kStop = 0 };
 
-// Results of AddToList.
-enum { kAdded = 0, kAlreadyListed = 1, kListFull = 2 };
-
 bool PathExists(const char* pszPath) {
   WIN32_FIND_DATAA findData;
   CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
@@ -42,7 +39,7 @@ void ShowStopFormatted(const char* pszFormat, const char* pszArgument) {
 // back to the end of the registered list; the enabled list is left as is.
 void PutBackRegistrations(COptionDicStore& store, const CStringArray& removed) {
   for (int i = 0; i < removed.GetSize(); ++i) {
-    if (store.AddToList(removed[i], DICLIST_REGISTERED) != kAdded) return;
+    if (store.AddToList(removed[i], DICLIST_REGISTERED) != COptionDicStore::kAdded) return;
   }
 }
 
@@ -63,11 +60,11 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   CString strTarget;
   strTarget.Format(kTargetPathFormat, static_cast<const char*>(app.m_strUserDicRoot), szBaseName);
 
-  const int nRegistered = app.m_store.FindInList(strTarget, DICLIST_REGISTERED);
+  const bool bRegistered = app.m_store.FindInList(strTarget, DICLIST_REGISTERED) != COptionDicStore::kNotListed;
   const int nFileState = app.ProbeTargetFile(strTarget);
 
   const char* pszQuestion = nullptr;
-  if (nRegistered != 0) {
+  if (bRegistered) {
     pszQuestion = msg::kAlreadyRegisteredFmt;
   } else if (nFileState != CInstallerApp::kTargetAbsent) {
     pszQuestion = msg::kDestinationExistsFmt;
@@ -80,7 +77,7 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
 
   CStringArray removedEnabled;
   CStringArray removedRegistered;
-  if (nRegistered != 0) {
+  if (bRegistered) {
     if (app.m_store.RemoveFromList(strTarget, DICLIST_ENABLED, &removedEnabled) != 0 ||
         app.m_store.RemoveFromList(strTarget, DICLIST_REGISTERED, &removedRegistered) != 0) {
       ShowStop(msg::kSettingFailed);
@@ -104,11 +101,11 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   }
 
   switch (app.m_store.AddToList(strTarget, DICLIST_REGISTERED)) {
-    case kAdded:
-    case kAlreadyListed:
+    case COptionDicStore::kAdded:
+    case COptionDicStore::kAlreadyListed:
       app.m_installedDics.Add(strTarget);
       return kGoOn;
-    case kListFull:
+    case COptionDicStore::kListFull:
       ShowStop(msg::kRegisterLimit);
       return kStop;
     default:

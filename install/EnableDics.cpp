@@ -12,9 +12,6 @@ const UINT kStopStyle = MB_OK | MB_ICONSTOP;
 
 enum { kGoOn = 1, kStop = 0 };
 
-// Results of AddToList.
-enum { kAdded = 0, kAlreadyListed = 1, kListFull = 2 };
-
 // Whether the engine could read the file while others keep it open.
 bool CanOpenForReading(const char* pszPath) {
   CScopedFileHandle file(CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -36,7 +33,7 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
   if (m_store.ReadList(enabled, DICLIST_ENABLED) != 0) return WarnCannotEnable();
 
   for (int i = 0; i < enabled.GetSize(); ++i) {
-    if (m_store.FindInList(enabled[i], DICLIST_REGISTERED) != 0) {
+    if (m_store.FindInList(enabled[i], DICLIST_REGISTERED) != COptionDicStore::kNotListed) {
       if (!CanOpenForReading(enabled[i])) return WarnCannotEnable();
     } else if (m_store.RemoveFromList(enabled[i], DICLIST_ENABLED) != 0) {
       return WarnCannotEnable();
@@ -45,10 +42,10 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
 
   for (int i = 0; i < installed.GetSize(); ++i) {
     switch (m_store.AddToList(installed[i], DICLIST_ENABLED)) {
-      case kAdded:
-      case kAlreadyListed:
+      case COptionDicStore::kAdded:
+      case COptionDicStore::kAlreadyListed:
         break;
-      case kListFull:
+      case COptionDicStore::kListFull:
         AfxMessageBox(msg::kEnableLimit, kStopStyle);
         return kGoOn;
       default:

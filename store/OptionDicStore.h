@@ -53,6 +53,9 @@ class COptionDicStore {
   int ReadAssistantDics(CStringArray& list);
 
   // ---- Dictionary lists ----
+  enum FindResult { kNotListed = 0, kSameFileNameListed = 1, kPathListed = 2 };
+  enum AddResult { kAdded = 0, kAlreadyListed = 1, kListFull = 2, kAddFailed = 3 };
+
   // 2 an entry equals the path; 1 none does, but one has the same file
   // name; 0 neither (also when the count cannot be read).
   int FindInList(const char* pszPath, int bEnabledList);

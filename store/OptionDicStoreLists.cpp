@@ -4,15 +4,6 @@
 
 namespace {
 
-// FindInList
-const int kNoMatch = 0;
-const int kSameFileName = 1;
-const int kSamePath = 2;
-// AddToList
-const int kAdded = 0;
-const int kAlreadyListed = 1;
-const int kListFull = 2;
-const int kAddWriteFailed = 3;
 // ReadList and RemoveFromList
 const int kCountTooLarge = 1;
 const int kCountUnreadable = -2;
@@ -74,7 +65,7 @@ int COptionDicStore::FindInList(const char* pszPath, int bEnabledList) {
   CString fileName = FileNameOf(pszPath);
 
   DWORD dwCount = 0;
-  if (GetDword(names.pszCount, &dwCount) != kStoreOk) return kNoMatch;
+  if (GetDword(names.pszCount, &dwCount) != kStoreOk) return kNotListed;
   if (dwCount > kMaxStoredCount) dwCount = kMaxStoredCount;
 
   bool bSamePath = false;
@@ -85,14 +76,14 @@ int COptionDicStore::FindInList(const char* pszPath, int bEnabledList) {
     if (SamePath(pszPath, entry)) bSamePath = true;
     if (SamePath(fileName, FileNameOf(entry))) bSameName = true;
   }
-  if (bSamePath) return kSamePath;
-  return bSameName ? kSameFileName : kNoMatch;
+  if (bSamePath) return kPathListed;
+  return bSameName ? kSameFileNameListed : kNotListed;
 }
 
 int COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
   const DicListNames& names = WriterNames(bEnabledList);
   if (!IsReady()) return kStoreNotReady;
-  if (FindInList(pszPath, bEnabledList) == kSamePath) return kAlreadyListed;
+  if (FindInList(pszPath, bEnabledList) == kPathListed) return kAlreadyListed;
 
   DWORD dwCount = 0;
   DWORD dwNumber = 1;
@@ -103,11 +94,11 @@ int COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
   } else if (!IsAbsentResult(nCountRead)) {
     // Only a list without a count starts afresh: starting over because the
     // library failed would cut a stored list down to this one entry.
-    return kAddWriteFailed;
+    return kAddFailed;
   }
   // The entry goes first so that the count never covers an unwritten entry.
-  if (SetString(EntryName(names.pszPrefix, dwNumber), pszPath) != kStoreOk) return kAddWriteFailed;
-  if (SetDword(names.pszCount, dwNumber) != kStoreOk) return kAddWriteFailed;
+  if (SetString(EntryName(names.pszPrefix, dwNumber), pszPath) != kStoreOk) return kAddFailed;
+  if (SetDword(names.pszCount, dwNumber) != kStoreOk) return kAddFailed;
   return kAdded;
 }
 
