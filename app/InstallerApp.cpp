@@ -1,11 +1,11 @@
 #include "app/InstallerApp.h"
 
-#include <imm.h>
 #include <shellapi.h>
 
 #include <new>
 
 #include "app/Messages.h"
+#include "install/StepMessages.h"
 #include "notify/ImeBroadcast.h"
 #include "ui/AboutDlg.h"
 #include "ui/CompleteDlg.h"
@@ -46,12 +46,12 @@ BOOL CInstallerApp::InitInstance() {
   try {
     RunInstall();
   } catch (CException* e) {
-    AfxMessageBox(msg::kOutOfMemory, MB_OK | MB_ICONSTOP);
+    ShowStop(msg::kOutOfMemory);
     e->Delete();
   } catch (const std::bad_alloc&) {
     // The standard library's own exhaustion, should any slip past the
     // framework's allocators, means the same to the user.
-    AfxMessageBox(msg::kOutOfMemory, MB_OK | MB_ICONSTOP);
+    ShowStop(msg::kOutOfMemory);
   }
   return FALSE;
 }

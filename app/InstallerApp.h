@@ -3,8 +3,8 @@
 // once, inside a hidden main frame, and returns FALSE so that the process
 // ends without a message loop.
 //
-// The steps the driver calls return 1 to go on and 0 to stop; a step that
-// stops has already told the user why in a message box.
+// The steps the driver calls return kGoOn (1) to go on and kStop (0) to stop;
+// a step that stops has already told the user why in a message box.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +24,8 @@ class CInstallerApp : public CWinApp {
   // The driver: confirmation, host check, sources, toolkit question,
   // installation, completion dialog, enabling and broadcast, toolkit start.
   void RunInstall();
+
+  enum { kStop = 0, kGoOn = 1 };
 
   // ---- Prerequisites and sources ----
   // Install folder readable and store ready.

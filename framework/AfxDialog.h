@@ -32,8 +32,6 @@ class CDialog : public CWnd {
   virtual void OnCancel();      // ends with IDCANCEL, nothing saved
   virtual void DoDataExchange(CDataExchange* pDX);
 
-  UINT GetTemplateId() const { return m_nIDTemplate; }
-
  private:
   friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
   UINT m_nIDTemplate;

@@ -13,8 +13,6 @@ void CException::Delete() {
   if (m_bAutoDelete) delete this;
 }
 
-CMemoryException::CMemoryException() : CException(true) {}
-
 CMemoryException::CMemoryException(bool bAutoDelete) : CException(bAutoDelete) {}
 
 void AfxThrowMemoryException() {

@@ -17,7 +17,6 @@ class CException {
 
 class CMemoryException : public CException {
  public:
-  CMemoryException();
   explicit CMemoryException(bool bAutoDelete);
 };
 

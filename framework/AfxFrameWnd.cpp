@@ -31,10 +31,7 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
 }
 
 BOOL CFrameWnd::PreCreateWindow(CREATESTRUCTA& cs) {
-  if (cs.lpszClass == nullptr) {
-    cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, LoadCursorA(nullptr, IDC_ARROW));
-    if (cs.lpszClass == nullptr) return FALSE;
-  }
+  if (!CWnd::PreCreateWindow(cs)) return FALSE;
   cs.dwExStyle |= WS_EX_CLIENTEDGE;
   return TRUE;
 }
@@ -43,11 +40,6 @@ BOOL CFrameWnd::OnCmdMsg(UINT nID, int nCode) {
   if (CWnd::OnCmdMsg(nID, nCode)) return TRUE;
   CWinApp* pApp = AfxGetApp();
   return pApp != nullptr ? pApp->OnCmdMsg(nID, nCode) : FALSE;
-}
-
-int CFrameWnd::OnCreate(LPCREATESTRUCTA lpCreateStruct) {
-  if (CWnd::OnCreate(lpCreateStruct) == -1) return -1;
-  return 0;
 }
 
 void CFrameWnd::OnSize(UINT nType, int cx, int cy) {

@@ -22,7 +22,6 @@ class CFrameWnd : public CWnd {
   BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
   // Routes a command to the frame, then to the application.
   BOOL OnCmdMsg(UINT nID, int nCode) override;
-  int OnCreate(LPCREATESTRUCTA lpCreateStruct) override;
   void OnSize(UINT nType, int cx, int cy) override;
   void PostNcDestroy() override;
 

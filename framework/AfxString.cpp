@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/AfxException.h"
+#include "framework/AfxHeapAllocator.h"
 
 namespace {
 
@@ -15,9 +16,7 @@ char g_chNil = '\0';
 
 char* AllocChars(int nCapacity) {
   if (nCapacity < 0 || nCapacity == INT_MAX) AfxThrowMemoryException();
-  void* p = HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(nCapacity) + 1);
-  if (p == nullptr) AfxThrowMemoryException();
-  return static_cast<char*>(p);
+  return CHeapAllocator<char>().allocate(static_cast<size_t>(nCapacity) + 1);
 }
 
 int SafeLength(const char* psz) {
@@ -137,10 +136,8 @@ char* CString::GetBuffer(int nMinBufLength) {
 
 void CString::ReleaseBuffer(int nNewLength) {
   if (m_pchData == &g_chNil) return;
-  if (nNewLength < 0) {
-    const void* pNul = memchr(m_pchData, '\0', static_cast<size_t>(m_nCapacity) + 1);
-    nNewLength = pNul != nullptr ? static_cast<int>(static_cast<const char*>(pNul) - m_pchData) : m_nCapacity;
-  }
+  // Without a NUL the count reaches m_nCapacity + 1, which the bound below cuts.
+  if (nNewLength < 0) nNewLength = static_cast<int>(strnlen(m_pchData, static_cast<size_t>(m_nCapacity) + 1));
   if (nNewLength > m_nCapacity) nNewLength = m_nCapacity;
   m_nLength = nNewLength;
   m_pchData[m_nLength] = '\0';

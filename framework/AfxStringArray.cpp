@@ -1,7 +1,5 @@
 #include "framework/AfxStringArray.h"
 
-#include <utility>
-
 namespace {
 
 // What an index out of range reads; writes through ElementAt go to a scratch

@@ -5,13 +5,10 @@
 #include <windows.h>
 
 #include "AfxCmdTarget.h"
+#include "AfxRes.h"
 #include "AfxString.h"
 
 class CWnd;
-
-#define AFX_IDS_APP_TITLE 0xE000
-#define ID_APP_ABOUT 0xE140
-#define ID_APP_EXIT 0xE141
 
 class CWinApp : public CCmdTarget {
  public:

@@ -52,9 +52,6 @@ class CWnd : public CCmdTarget {
   void GetClientRect(LPRECT lpRect) const;
   void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-  BOOL SetMenu(HMENU hMenu);
-  HMENU GetSystemMenu(BOOL bRevert) const;
-  int MessageBox(LPCSTR lpszText, LPCSTR lpszCaption = nullptr, UINT nType = MB_OK);
 
   HWND m_hWnd;
 

@@ -6,11 +6,11 @@
 #include "app/Messages.h"
 #include "framework/Afx.h"
 #include "install/ScopedHandles.h"
+#include "install/StepMessages.h"
 #include "notify/ImeBroadcast.h"
 
 namespace {
 
-const UINT kStopStyle = MB_OK | MB_ICONSTOP;
 const UINT kQuestionStyle = MB_YESNO | MB_ICONEXCLAMATION;
 const char kTargetPathFormat[] = "%s\\%s.dic";
 
@@ -19,20 +19,10 @@ const char kTargetPathFormat[] = "%s\\%s.dic";
 const DWORD kReleasePauseMs = 50;
 const int kMaxReleasePauses = 11;
 
-enum { kGoOn = 1, kStop = 0 };
-
 bool PathExists(const char* pszPath) {
   WIN32_FIND_DATAA findData;
   CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
   return find.IsValid();
-}
-
-void ShowStop(const char* pszText) { AfxMessageBox(pszText, kStopStyle); }
-
-void ShowStopFormatted(const char* pszFormat, const char* pszArgument) {
-  CString strText;
-  strText.Format(pszFormat, pszArgument);
-  AfxMessageBox(strText, kStopStyle);
 }
 
 // Registered entries taken out for a file that could not be taken over go
@@ -72,7 +62,7 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   if (pszQuestion) {
     CString strQuestion;
     strQuestion.Format(pszQuestion, szBaseName);
-    if (AfxMessageBox(strQuestion, kQuestionStyle) == IDNO) return kGoOn;
+    if (AfxMessageBox(strQuestion, kQuestionStyle) == IDNO) return CInstallerApp::kGoOn;
   }
 
   CStringArray removedEnabled;
@@ -81,13 +71,13 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
     if (app.m_store.RemoveFromList(strTarget, DICLIST_ENABLED, &removedEnabled) != 0 ||
         app.m_store.RemoveFromList(strTarget, DICLIST_REGISTERED, &removedRegistered) != 0) {
       ShowStop(msg::kSettingFailed);
-      return kStop;
+      return CInstallerApp::kStop;
     }
     if (nFileState == CInstallerApp::kTargetBusy) {
       if (!app.NotifyEngine()) {
         ShowStop(msg::kSettingFailed);
         PutBackRegistrations(app.m_store, removedRegistered);
-        return kStop;
+        return CInstallerApp::kStop;
       }
       NotifyImeWindows();
       WaitForRelease(app, strTarget);
@@ -97,20 +87,20 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   if (!CopyFileA(strSource, strTarget, FALSE)) {
     ShowStopFormatted(msg::kCopyFailedFmt, szBaseName);
     PutBackRegistrations(app.m_store, removedRegistered);
-    return kStop;
+    return CInstallerApp::kStop;
   }
 
   switch (app.m_store.AddToList(strTarget, DICLIST_REGISTERED)) {
     case COptionDicStore::kAdded:
     case COptionDicStore::kAlreadyListed:
       app.m_installedDics.Add(strTarget);
-      return kGoOn;
+      return CInstallerApp::kGoOn;
     case COptionDicStore::kListFull:
       ShowStop(msg::kRegisterLimit);
-      return kStop;
+      return CInstallerApp::kStop;
     default:
       ShowStop(msg::kSettingFailed);
-      return kStop;
+      return CInstallerApp::kStop;
   }
 }
 

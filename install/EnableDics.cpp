@@ -5,12 +5,9 @@
 #include "app/Messages.h"
 #include "framework/Afx.h"
 #include "install/ScopedHandles.h"
+#include "install/StepMessages.h"
 
 namespace {
-
-const UINT kStopStyle = MB_OK | MB_ICONSTOP;
-
-enum { kGoOn = 1, kStop = 0 };
 
 // Whether the engine could read the file while others keep it open.
 bool CanOpenForReading(const char* pszPath) {
@@ -22,8 +19,8 @@ bool CanOpenForReading(const char* pszPath) {
 // Not being able to enable is a warning: the user can still pick the
 // dictionaries in the toolkit, so the run goes on.
 int WarnCannotEnable() {
-  AfxMessageBox(msg::kCannotEnable, kStopStyle);
-  return kGoOn;
+  ShowStop(msg::kCannotEnable);
+  return CInstallerApp::kGoOn;
 }
 
 }  // namespace
@@ -46,10 +43,10 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
       case COptionDicStore::kAlreadyListed:
         break;
       case COptionDicStore::kListFull:
-        AfxMessageBox(msg::kEnableLimit, kStopStyle);
+        ShowStop(msg::kEnableLimit);
         return kGoOn;
       default:
-        AfxMessageBox(msg::kSettingFailed, kStopStyle);
+        ShowStop(msg::kSettingFailed);
         return kStop;
     }
   }

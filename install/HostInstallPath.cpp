@@ -21,7 +21,7 @@ bool ReadHostInstallPath(char (&szPath)[MAX_PATH]) {
   DWORD cbData = sizeof(szPath);
   if (RegQueryValueExA(key.Get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<LPBYTE>(szPath), &cbData) !=
           ERROR_SUCCESS ||
-      memchr(szPath, '\0', sizeof(szPath)) == nullptr) {
+      strnlen(szPath, sizeof(szPath)) == sizeof(szPath)) {
     memset(szPath, 0, sizeof(szPath));
     return false;
   }

@@ -10,6 +10,7 @@
 #include "framework/Afx.h"
 #include "install/HostInstallPath.h"
 #include "install/ScopedHandles.h"
+#include "install/StepMessages.h"
 
 namespace {
 
@@ -20,7 +21,6 @@ const int kDicSuffixLength = sizeof(kDicSuffix) - 1;
 const char kUserDicKind[] = "odic";
 const int kUserDicFlag = 1;
 const DWORD kSkippedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
-const UINT kStopStyle = MB_OK | MB_ICONSTOP;
 
 // Path buffers of the host hold 259 bytes and the NUL.
 const int kPathBufferSize = MAX_PATH;
@@ -39,22 +39,16 @@ bool HasDicSuffix(const char* pszName) {
   return true;
 }
 
-// Length of a string in a fixed buffer that may lack its terminator.
-int BoundedLength(const char* pch, int nCapacity) {
-  const void* pNul = memchr(pch, '\0', static_cast<size_t>(nCapacity));
-  return pNul ? static_cast<int>(static_cast<const char*>(pNul) - pch) : nCapacity;
-}
-
 }  // namespace
 
 int CInstallerApp::CheckHostInstalled() {
   CString strInstallPath;
-  if (!ReadInstallPath(strInstallPath)) return 0;
+  if (!ReadInstallPath(strInstallPath)) return kStop;
   if (!m_store.IsReady()) {
-    AfxMessageBox(msg::kHostInvalid, kStopStyle);
-    return 0;
+    ShowStop(msg::kHostInvalid);
+    return kStop;
   }
-  return 1;
+  return kGoOn;
 }
 
 int CInstallerApp::ReadInstallPath(CString& strPath) {
@@ -63,28 +57,28 @@ int CInstallerApp::ReadInstallPath(CString& strPath) {
   if (ReadHostInstallPath(szValue)) strPath = szValue;
 
   if (strPath.IsEmpty()) {
-    AfxMessageBox(msg::kHostNotInstalled, kStopStyle);
-    return 0;
+    ShowStop(msg::kHostNotInstalled);
+    return kStop;
   }
   m_strInstallPath = strPath;
-  return 1;
+  return kGoOn;
 }
 
 int CInstallerApp::PrepareSources() {
-  if (!CollectSourceDics(m_sourceDics)) return 0;
+  if (!CollectSourceDics(m_sourceDics)) return kStop;
 
   char* pszRoot = m_strUserDicRoot.GetBuffer(kPathBufferSize);
   const int nResult = m_store.GetUserDicRootPath(pszRoot, kUserDicKind, kUserDicFlag);
   // A folder filling the whole buffer without a terminator has no end we
   // could trust, as for the install folder: it counts as not obtained.
-  const int nRootLength = BoundedLength(pszRoot, kPathBufferSize);
+  const int nRootLength = static_cast<int>(strnlen(pszRoot, kPathBufferSize));
   m_strUserDicRoot.ReleaseBuffer(nRootLength < kPathBufferSize ? nRootLength : 0);
 
   if (nResult == 0 || m_strUserDicRoot.IsEmpty()) {
-    AfxMessageBox(msg::kNoUserDicRoot, kStopStyle);
-    return 0;
+    ShowStop(msg::kNoUserDicRoot);
+    return kStop;
   }
-  return 1;
+  return kGoOn;
 }
 
 int CInstallerApp::GetSourceFolder(CString& strFolder) {
@@ -95,8 +89,8 @@ int CInstallerApp::GetSourceFolder(CString& strFolder) {
   // its NUL): no folder can be derived from it.
   strFolder.ReleaseBuffer(nModule < static_cast<DWORD>(kPathBufferSize) ? static_cast<int>(nModule) : 0);
   if (strFolder.IsEmpty()) {
-    AfxMessageBox(msg::kOutOfMemory, kStopStyle);
-    return 0;
+    ShowStop(msg::kOutOfMemory);
+    return kStop;
   }
 
   char szDrive[AFX_MAX_DRIVE];
@@ -114,18 +108,18 @@ int CInstallerApp::GetSourceFolder(CString& strFolder) {
   }
   if (!bBuilt) {
     strFolder.Empty();
-    AfxMessageBox(msg::kOutOfMemory, kStopStyle);
-    return 0;
+    ShowStop(msg::kOutOfMemory);
+    return kStop;
   }
   strFolder += kSourceFolderName;
-  return 1;
+  return kGoOn;
 }
 
 int CInstallerApp::CollectSourceDics(CStringArray& list) {
   list.RemoveAll();
 
   CString strFolder;
-  if (!GetSourceFolder(strFolder)) return 0;
+  if (!GetSourceFolder(strFolder)) return kStop;
 
   WIN32_FIND_DATAA findData;
   CScopedFindHandle find(FindFirstFileA(strFolder + kAllEntriesPattern, &findData));
@@ -141,8 +135,8 @@ int CInstallerApp::CollectSourceDics(CStringArray& list) {
         strText.Format(msg::kSourcePathTooLongFmt, findData.cFileName);
         find.Close();
         list.RemoveAll();
-        AfxMessageBox(strText, kStopStyle);
-        return 0;
+        ShowStop(strText);
+        return kStop;
       }
       CString strPath;
       strPath.Format("%s\\%s", static_cast<const char*>(strFolder), findData.cFileName);
@@ -152,8 +146,8 @@ int CInstallerApp::CollectSourceDics(CStringArray& list) {
   find.Close();
 
   if (list.IsEmpty()) {
-    AfxMessageBox(msg::kNoSourceDics, kStopStyle);
-    return 0;
+    ShowStop(msg::kNoSourceDics);
+    return kStop;
   }
-  return 1;
+  return kGoOn;
 }

@@ -1,6 +1,7 @@
-// Owners of the Win32 handles the installation steps open. Each closes its
-// handle when it goes out of scope, and closing leaves GetLastError() as it
-// was, so a caller may read the reason of a failure after an early return.
+// Owners of Win32 handles and memory blocks. Each closes its handle when it
+// goes out of scope. Where Traits::kKeepsLastError, closing leaves
+// GetLastError() as it was, so a caller may read the reason of a failure
+// after an early return.
 #pragma once
 
 #include <windows.h>
@@ -19,9 +20,13 @@ class CScopedHandleT {
   Handle Get() const { return m_h; }
   void Close() {
     if (!Traits::IsValid(m_h)) return;
-    const DWORD dwError = GetLastError();
-    Traits::Close(m_h);
-    SetLastError(dwError);
+    if constexpr (Traits::kKeepsLastError) {
+      const DWORD dwError = GetLastError();
+      Traits::Close(m_h);
+      SetLastError(dwError);
+    } else {
+      Traits::Close(m_h);
+    }
     m_h = Traits::NullHandle();
   }
 
@@ -32,6 +37,7 @@ class CScopedHandleT {
 // CreateFileA: INVALID_HANDLE_VALUE on failure.
 struct CFileHandleTraits {
   typedef HANDLE Handle;
+  static constexpr bool kKeepsLastError = true;
   static Handle NullHandle() { return INVALID_HANDLE_VALUE; }
   static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
   static void Close(Handle h) { CloseHandle(h); }
@@ -40,6 +46,7 @@ struct CFileHandleTraits {
 // FindFirstFileA: INVALID_HANDLE_VALUE on failure; closed with FindClose.
 struct CFindHandleTraits {
   typedef HANDLE Handle;
+  static constexpr bool kKeepsLastError = true;
   static Handle NullHandle() { return INVALID_HANDLE_VALUE; }
   static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
   static void Close(Handle h) { FindClose(h); }
@@ -48,11 +55,23 @@ struct CFindHandleTraits {
 // RegOpenKeyExA: the key is valid only when the open succeeded.
 struct CRegKeyTraits {
   typedef HKEY Handle;
+  static constexpr bool kKeepsLastError = true;
   static Handle NullHandle() { return nullptr; }
   static bool IsValid(Handle h) { return h != nullptr; }
   static void Close(Handle h) { RegCloseKey(h); }
 };
 
+// GlobalAlloc: null on failure. Nothing reads the last error after a block
+// is freed, so it is not saved around GlobalFree.
+struct CGlobalTraits {
+  typedef HGLOBAL Handle;
+  static constexpr bool kKeepsLastError = false;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { GlobalFree(h); }
+};
+
 typedef CScopedHandleT<CFileHandleTraits> CScopedFileHandle;
 typedef CScopedHandleT<CFindHandleTraits> CScopedFindHandle;
 typedef CScopedHandleT<CRegKeyTraits> CScopedRegKey;
+typedef CScopedHandleT<CGlobalTraits> CScopedGlobal;

@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include "install/HostInstallPath.h"
+#include "install/ScopedHandles.h"
+#include "store/BindEntryPoint.h"
 
 namespace {
 
@@ -18,21 +20,6 @@ const DWORD kEngineStatusMask = 0xFFFF;
 
 static_assert(kBufferAddressOffset + sizeof(void*) <= static_cast<size_t>(CConvEngineLib::kBlockSize),
               "the buffer address must fit in the block");
-
-// Owns one GlobalAlloc block and frees it on scope exit.
-class ScopedGlobal {
- public:
-  explicit ScopedGlobal(SIZE_T cb) : m_hMem(GlobalAlloc(GPTR, cb)) {}
-  ~ScopedGlobal() {
-    if (m_hMem != nullptr) GlobalFree(m_hMem);
-  }
-  ScopedGlobal(const ScopedGlobal&) = delete;
-  ScopedGlobal& operator=(const ScopedGlobal&) = delete;
-  BYTE* get() const { return static_cast<BYTE*>(m_hMem); }
-
- private:
-  HGLOBAL m_hMem;
-};
 
 // The engine's full path from a fresh read of "InstallPath"; false when the
 // value is missing or empty, or the path would not fit in MAX_PATH bytes.
@@ -83,27 +70,26 @@ void CConvEngineLib::Unload() {
 int CConvEngineLib::SendDictionaryList(const CStringArray& enabled, const CStringArray& assistant) {
   if (m_hEngineLib == nullptr) return kNotLoaded;
 
-  ScopedGlobal block(kBlockSize);
-  if (block.get() == nullptr) return kNoRoom;
-  ScopedGlobal buffer(kListBufferSize);
-  if (buffer.get() == nullptr) return kNoRoom;
+  CScopedGlobal block(GlobalAlloc(GPTR, kBlockSize));
+  if (!block.IsValid()) return kNoRoom;
+  CScopedGlobal buffer(GlobalAlloc(GPTR, kListBufferSize));
+  if (!buffer.IsValid()) return kNoRoom;
 
-  BYTE* pBuffer = buffer.get();
+  // GPTR blocks are fixed: the handle is the block's address.
+  BYTE* pBlock = static_cast<BYTE*>(block.Get());
+  BYTE* pBuffer = static_cast<BYTE*>(buffer.Get());
   // The engine reads the buffer's address from the block. On a 64-bit build
   // the whole pointer is stored there: the block has room for it, and a
   // truncated address would send the engine elsewhere.
-  memcpy(block.get() + kBufferAddressOffset, &pBuffer, sizeof(pBuffer));
-  PutWord(block.get(), kBufferSizeOffset, static_cast<WORD>(kListBufferSize));
+  memcpy(pBlock + kBufferAddressOffset, &pBuffer, sizeof(pBuffer));
+  PutWord(pBlock, kBufferSizeOffset, static_cast<WORD>(kListBufferSize));
 
   size_t cbUsed = 0;
   if (!PackList(enabled, pBuffer, &cbUsed) || !PackList(assistant, pBuffer, &cbUsed)) return kNoRoom;
 
-  PutWord(block.get(), kLayoutOffset, kLayoutValue);
-  // Through a generic function pointer, so the cast to the real signature
-  // raises no cast-function-type warning.
-  const PFN_EngineTop pfnTop =
-      reinterpret_cast<PFN_EngineTop>(reinterpret_cast<void (*)()>(GetProcAddress(m_hEngineLib, kEntryPoint)));
+  PutWord(pBlock, kLayoutOffset, kLayoutValue);
+  const PFN_EngineTop pfnTop = BindEntryPoint<PFN_EngineTop>(m_hEngineLib, kEntryPoint);
   if (pfnTop == nullptr) return kNoEntryPoint;
-  const DWORD dwStatus = static_cast<DWORD>(pfnTop(kEngineCommand, block.get()));
+  const DWORD dwStatus = static_cast<DWORD>(pfnTop(kEngineCommand, pBlock));
   return (dwStatus & kEngineStatusMask) == 0 ? kAccepted : kRefused;
 }

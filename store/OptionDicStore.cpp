@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "store/BindEntryPoint.h"
 #include "store/OptionDicStoreInternal.h"
 
 namespace {
@@ -22,24 +23,15 @@ const char kOptionDicPathFormat[] = "OptionDic\\%s";
 const char kAssistantCountPath[] = "AssistantDic\\AssistantDicNum";
 const char kAssistantFirstPath[] = "AssistantDic\\AssistantDic1";
 
-const int kAssistantReadFailed = -2;
-
 HKEY SettingsRoot() { return HKEY_CURRENT_USER; }
 
-// GetProcAddress hands back a generic address; going through void(*)()
-// keeps GCC from warning about the cast to the typed entry point.
-template <typename Fn>
-Fn BindEntryPoint(HMODULE hModule, const char* pszName) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(hModule, pszName)));
-}
+}  // namespace
 
 CString OptionDicPath(const char* pszName) {
   CString path;
   path.Format(kOptionDicPathFormat, pszName);
   return path;
 }
-
-}  // namespace
 
 COptionDicStore::COptionDicStore()
     : m_hLibrary(nullptr),
@@ -80,6 +72,16 @@ int COptionDicStore::CallGet(const char* pszPath, DWORD dwType, void* pData, DWO
   return m_pfnGetRegValue(SettingsRoot(), kReadFlags, kReserved, pszPath, dwType, pData, pcbData);
 }
 
+int COptionDicStore::GetPathValue(const char* pszValuePath, CString& strValue) {
+  // One byte beyond the offered capacity keeps the text terminated whatever
+  // the library writes.
+  char szValue[kStorePathBufferSize + 1] = {0};
+  DWORD cbCapacity = kStorePathBufferSize;
+  const int result = CallGet(pszValuePath, REG_SZ, szValue, &cbCapacity);
+  if (result == kStoreOk) strValue = szValue;
+  return result;
+}
+
 int COptionDicStore::GetDword(const char* pszName, DWORD* pdwValue) {
   if (!IsReady()) return kStoreNotReady;
   DWORD cbData = kDwordSize;
@@ -116,16 +118,13 @@ int COptionDicStore::ReadAssistantDics(CStringArray& list) {
   DWORD cbData = kDwordSize;
   int result = CallGet(kAssistantCountPath, REG_DWORD, &dwCount, &cbData);
   if (IsAbsentResult(result)) return kStoreOk;
-  if (result != kStoreOk) return kAssistantReadFailed;
+  if (result != kStoreOk) return kStoreFailed;
   if (dwCount == 0) return kStoreOk;
 
-  // One byte beyond the offered capacity keeps the text terminated whatever
-  // the library writes.
-  char szPath[kStorePathBufferSize + 1] = {0};
-  cbData = kStorePathBufferSize;
-  result = CallGet(kAssistantFirstPath, REG_SZ, szPath, &cbData);
+  CString strPath;
+  result = GetPathValue(kAssistantFirstPath, strPath);
   if (IsAbsentResult(result)) return kStoreOk;
-  if (result != kStoreOk) return kAssistantReadFailed;
-  list.Add(szPath);
+  if (result != kStoreOk) return kStoreFailed;
+  list.Add(strPath);
   return kStoreOk;
 }

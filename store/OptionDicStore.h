@@ -87,6 +87,10 @@ class COptionDicStore {
 
  private:
   int CallGet(const char* pszPath, DWORD dwType, void* pData, DWORD* pcbData);
+  // A text of up to 259 bytes at the library's path pszValuePath (not only
+  // below "OptionDic") into strValue, left untouched unless the read
+  // succeeded. The library's result passed through.
+  int GetPathValue(const char* pszValuePath, CString& strValue);
 
   HMODULE m_hLibrary;
   PFN_GenerateUserDicRootPath m_pfnGenerateUserDicRootPath;

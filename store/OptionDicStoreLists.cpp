@@ -6,8 +6,6 @@ namespace {
 
 // ReadList and RemoveFromList
 const int kCountTooLarge = 1;
-const int kCountUnreadable = -2;
-const int kRewriteFailed = -2;
 
 // No list ever holds more; a stored count beyond this is not believed.
 const DWORD kMaxStoredCount = 65535;
@@ -46,17 +44,6 @@ bool SamePath(const char* pszFirst, const char* pszSecond) {
   return COptionDicStore::ComparePaths(pszFirst, pszSecond) == 0;
 }
 
-// A readable entry into strEntry; false when the read failed.
-bool ReadEntry(COptionDicStore& store, const char* pszPrefix, DWORD dwNumber, CString& strEntry) {
-  // One byte beyond the offered capacity keeps the text terminated whatever
-  // the library writes.
-  char szEntry[kStorePathBufferSize + 1] = {0};
-  DWORD cbCapacity = kStorePathBufferSize;
-  if (store.GetString(EntryName(pszPrefix, dwNumber), szEntry, &cbCapacity) != kStoreOk) return false;
-  strEntry = szEntry;
-  return true;
-}
-
 }  // namespace
 
 int COptionDicStore::FindInList(const char* pszPath, int bEnabledList) {
@@ -72,7 +59,7 @@ int COptionDicStore::FindInList(const char* pszPath, int bEnabledList) {
   bool bSameName = false;
   CString entry;
   for (DWORD k = 1; k <= dwCount; ++k) {
-    if (!ReadEntry(*this, names.pszPrefix, k, entry)) continue;
+    if (GetPathValue(OptionDicPath(EntryName(names.pszPrefix, k)), entry) != kStoreOk) continue;
     if (SamePath(pszPath, entry)) bSamePath = true;
     if (SamePath(fileName, FileNameOf(entry))) bSameName = true;
   }
@@ -127,16 +114,16 @@ int COptionDicStore::RemoveFromList(const char* pszPath, int bEnabledList, CStri
 
   // The count drops to 0 first and rises with each rewritten entry, so it
   // never covers a value that is not there.
-  if (SetDword(names.pszCount, 0) != kStoreOk) return kRewriteFailed;
+  if (SetDword(names.pszCount, 0) != kStoreOk) return kStoreFailed;
   for (DWORD k = 1; k <= static_cast<DWORD>(entries.GetSize()); ++k) {
     // A value already gone (a gap the read skipped) is as good as deleted;
     // failing on it would leave the whole list at count 0.
     result = DeleteValue(EntryName(names.pszPrefix, k));
-    if (result != kStoreOk && !IsAbsentResult(result)) return kRewriteFailed;
+    if (result != kStoreOk && !IsAbsentResult(result)) return kStoreFailed;
   }
   for (DWORD j = 1; j <= static_cast<DWORD>(kept.GetSize()); ++j) {
-    if (SetString(EntryName(names.pszPrefix, j), kept[static_cast<int>(j) - 1]) != kStoreOk) return kRewriteFailed;
-    if (SetDword(names.pszCount, j) != kStoreOk) return kRewriteFailed;
+    if (SetString(EntryName(names.pszPrefix, j), kept[static_cast<int>(j) - 1]) != kStoreOk) return kStoreFailed;
+    if (SetDword(names.pszCount, j) != kStoreOk) return kStoreFailed;
   }
   return kStoreOk;
 }
@@ -151,12 +138,12 @@ int COptionDicStore::ReadList(CStringArray& list, int bEnabledList) {
   if (IsAbsentResult(nCountRead)) return kStoreOk;
   // A count the library failed to read is not an empty list: a rewrite based
   // on it would wipe the stored list.
-  if (nCountRead != kStoreOk) return kCountUnreadable;
+  if (nCountRead != kStoreOk) return kStoreFailed;
   if (dwCount > kMaxStoredCount) return kCountTooLarge;
 
   CString entry;
   for (DWORD k = 1; k <= dwCount; ++k) {
-    if (ReadEntry(*this, names.pszPrefix, k, entry)) list.Add(entry);
+    if (GetPathValue(OptionDicPath(EntryName(names.pszPrefix, k)), entry) == kStoreOk) list.Add(entry);
   }
   return kStoreOk;
 }

@@ -28,14 +28,8 @@ static_assert(sizeof(OSVERSIONINFOA) == 148, "the version query expects the 148-
 char s_szFirst[kStorePathBufferSize];
 char s_szSecond[kStorePathBufferSize];
 
-// Length of psz, but stops counting at limit: paths of any length are safe.
-size_t BoundedLength(const char* psz, size_t limit) {
-  size_t length = 0;
-  while (length < limit && psz[length] != '\0') ++length;
-  return length;
-}
-
-bool IsTooLong(const char* psz) { return BoundedLength(psz, kStorePathBufferSize) >= kStorePathBufferSize; }
+// Bounded, so paths of any length are safe.
+bool IsTooLong(const char* psz) { return strnlen(psz, kStorePathBufferSize) >= kStorePathBufferSize; }
 
 bool PlatformFoldsFullWidth() {
   OSVERSIONINFOA info;

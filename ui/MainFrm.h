@@ -20,9 +20,10 @@ class CMainFrame : public CFrameWnd {
 
   CChildView& GetView() { return m_wndView; }
 
-  // Style PreCreateWindow gives the frame: WS_MAXIMIZE | WS_CAPTION |
-  // WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | FWS_ADDTOTITLE.
-  static const DWORD kFrameStyle = 0x01CB8000;
+  // Style PreCreateWindow gives the frame.
+  static const DWORD kFrameStyle =
+      WS_MAXIMIZE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | FWS_ADDTOTITLE;
+  static_assert(kFrameStyle == 0x01CB8000, "the frame's style must not change");
 
  private:
   CChildView m_wndView;
