@@ -501,26 +501,26 @@ def scenario_about_box(s):
     s.equal(s.common_log(), [], "calls to the common library")
 
 
-def scenario_host_key_missing(s):
-    """No host key: only the not-installed message; the library is not called."""
-    s.prepare({"Legal.DIC": "legal"}, host=["dropkey"])
+def expect_not_installed(s, host):
+    """With the host laid out so, only the not-installed message appears and
+    the common library is never called."""
+    s.prepare({"Legal.DIC": "legal"}, host=host)
     s.launch()
     s.confirm()
     s.stop_message(MSG_NOT_INSTALLED, "the not-installed message")
     s.expect_end()
     s.equal(s.common_log(), [], "calls to the common library")
     s.expect_untouched()
+
+
+def scenario_host_key_missing(s):
+    """No host key: only the not-installed message; the library is not called."""
+    expect_not_installed(s, ["dropkey"])
 
 
 def scenario_install_path_empty(s):
     """An empty InstallPath counts as not installed."""
-    s.prepare({"Legal.DIC": "legal"}, host=["setpath", ""])
-    s.launch()
-    s.confirm()
-    s.stop_message(MSG_NOT_INSTALLED, "the not-installed message")
-    s.expect_end()
-    s.equal(s.common_log(), [], "calls to the common library")
-    s.expect_untouched()
+    expect_not_installed(s, ["setpath", ""])
 
 
 def scenario_broken_host(s):
