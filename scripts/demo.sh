@@ -3,6 +3,7 @@
 # prefix of its own with three sample option dictionaries and prints what it
 # did. With a DISPLAY you answer the dialogs; without one it runs under Xvfb
 # and answers as a first-time user. A second run shows the overwrite question.
+# Which program and Wine: scripts/wine-choice.sh.
 #   scripts/demo.sh [--reset] [--headless]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,10 +11,9 @@ cd "$(dirname "$0")/.."
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 [ -n "${LEXPLANT_SETUP_DONE:-}" ] || as_root bash scripts/setup.sh >/dev/null
 
-build=build/mingw
-if [ ! -f "$build/build.ninja" ]; then
-  cmake --preset mingw >/dev/null
-fi
-cmake --build "$build" -j "$(nproc)" --target LexPlant host_all >/dev/null
+source scripts/wine-choice.sh
+choose_wine
+echo "$WINE_LINE"
+build_wine_program >/dev/null
 
-exec python3 tests/e2e/demo.py "$build" "$@"
+exec python3 tests/e2e/demo.py "$WINE_BUILD" "$@"

@@ -13,7 +13,10 @@ packages=(
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386 fonts-wine xvfb xauth imagemagick
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  # Both Wines: the 32-bit one runs the shipped program wherever the kernel
+  # executes 32-bit code, the 64-bit one the x64 program everywhere.
+  wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick
   locales fonts-ipafont-gothic fonts-ipafont-mincho
 )
 

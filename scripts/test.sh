@@ -62,16 +62,20 @@ fuzz() {
   [ "$ran" -eq 1 ]
 }
 
+# Builds one Windows program with its stand-in host and checks its resources.
 windows_build() {
-  cmake --preset mingw >/dev/null && cmake --build --preset mingw -j "$jobs" &&
-    python3 tests/resources/check_strings.py build/mingw/LexPlant.exe
+  local preset=$1 arch=$2
+  cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs" &&
+    python3 tests/resources/check_strings.py --arch "$arch" "build/$preset/LexPlant.exe"
 }
 
+# The scenarios on one program (32 or x64), counted into the totals.
 end_to_end() {
-  local log rc line
+  local program=$1 log rc line
   log=$(mktemp)
-  # A Wine that stops answering must not hold CI: the scenarios take about a minute.
-  timeout 20m bash scripts/e2e.sh 2>&1 | tee "$log"
+  # A Wine that stops answering must not hold CI: the scenarios take about a
+  # minute or two.
+  LEXPLANT_WINE=$program timeout 20m bash scripts/e2e.sh 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n1)
   if [ -n "$line" ]; then
@@ -91,15 +95,15 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 stage "sanitized un
 echo "== fuzzing the path comparison and split"
 stage "fuzzing" fuzz
 
-echo "== Windows build and resource check"
-stage "Windows build" windows_build
+echo "== Windows builds (32-bit and x64) and resource checks"
+stage "32-bit Windows build" windows_build mingw x86
+stage "x64 Windows build" windows_build mingw64 amd64
 
-echo "== end-to-end scenarios under Wine"
-if [ -f build/mingw/LexPlant.exe ]; then
-  stage "end-to-end scenarios" end_to_end
-else
-  broken+=("end-to-end scenarios (no LexPlant.exe)")
-fi
+source scripts/wine-choice.sh
+for program in $(wine_programs); do
+  echo "== end-to-end scenarios under Wine: the ${program/32/32-bit} program"
+  stage "end-to-end scenarios, ${program/32/32-bit} program" end_to_end "$program"
+done
 
 for name in "${broken[@]}"; do
   echo "FAILED: $name"

@@ -33,6 +33,14 @@ uint32_t Read32(const unsigned char* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// The caller stores the buffer's whole address, as wide as its own pointers;
+// the engine runs in the caller's process, so that is this module's width.
+const char* BufferAddress(const unsigned char* block) {
+  const char* buffer = nullptr;
+  memcpy(&buffer, block + kBufferOffset, sizeof(buffer));
+  return buffer;
+}
+
 // Empty when the block is laid out as agreed, else what is wrong with it.
 std::string CheckBlock(int command, const unsigned char* block) {
   if (command != kCommandSetList) return "command " + std::to_string(command);
@@ -42,9 +50,10 @@ std::string CheckBlock(int command, const unsigned char* block) {
   if (Read32(block + kBufferSizeOffset) != kBufferSize) {
     return "buffer size " + std::to_string(Read32(block + kBufferSizeOffset));
   }
-  if (Read32(block + kBufferOffset) == 0) return "no buffer";
+  if (BufferAddress(block) == nullptr) return "no buffer";
   for (size_t i = 0; i < kBlockSize; ++i) {
-    bool field = (i >= kVersionOffset && i < kVersionOffset + 4) || (i >= kBufferSizeOffset && i < kBufferOffset + 4);
+    bool field = (i >= kVersionOffset && i < kVersionOffset + 4) ||
+                 (i >= kBufferSizeOffset && i < kBufferOffset + sizeof(void*));
     if (!field && block[i] != 0) return "stray byte at " + std::to_string(i);
   }
   return std::string();
@@ -72,8 +81,7 @@ int __cdecl otwc0003_5000gTop(int command, void* blockAddress) {
   std::string problem = CheckBlock(command, block);
   std::string paths;
   if (problem.empty()) {
-    const char* buffer = reinterpret_cast<const char*>(static_cast<uintptr_t>(Read32(block + kBufferOffset)));
-    if (!ReadPaths(buffer, paths)) problem = "unterminated list";
+    if (!ReadPaths(BufferAddress(block), paths)) problem = "unterminated list";
   }
   int result = kAccepted;
   std::string verdict = "accept";

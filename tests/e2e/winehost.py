@@ -11,6 +11,7 @@ import re
 import selectors
 import shutil
 import signal
+import struct
 import subprocess
 import tempfile
 import time
@@ -23,6 +24,15 @@ TOOLKIT_CLASS = "HRN10_DICMANAGER_MAIN"
 IME_CLASS = "FumidoriImeStandIn"
 USER_DIC_KIND = "odic"
 PREFIX_STAMP = ".lexplant-prefix-ready"
+
+# The Wine that runs a program of each PE machine: the prefix's architecture
+# and the loader, called directly, since /usr/bin/wine picks the 32-bit one
+# whenever it is installed, even where it cannot execute.
+IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64 = 0x14C, 0x8664
+WINES = {
+    IMAGE_FILE_MACHINE_I386: ("win32", "/usr/lib/wine/wine", "32-bit program"),
+    IMAGE_FILE_MACHINE_AMD64: ("win64", "/usr/lib/wine/wine64", "x64 program"),
+}
 
 # Japanese dialog fonts mapped to the installed IPA fonts so that texts render.
 FONT_REPLACEMENTS = {
@@ -49,8 +59,21 @@ REGISTRY_LINES = (
 PREFIX_FONTS = (Path("/usr/share/wine/fonts/marlett.ttf"),)
 
 
-def setup_digest():
+def program_wine(program):
+    """(WINEARCH, loader, what it is) for the Windows program at that path."""
+    data = Path(program).read_bytes()[:4096]
+    pe = struct.unpack_from("<I", data, 0x3C)[0] if len(data) >= 0x40 else 0
+    if data[:2] != b"MZ" or data[pe:pe + 4] != b"PE\0\0":
+        raise WineError(f"{program} is not a Windows program")
+    machine = struct.unpack_from("<H", data, pe + 4)[0]
+    if machine not in WINES:
+        raise WineError(f"{program}: no Wine here runs machine {machine:#x}")
+    return WINES[machine]
+
+
+def setup_digest(arch):
     h = hashlib.sha256()
+    h.update(arch.encode() + b"\n")
     for line in REGISTRY_LINES:
         h.update(line.encode() + b"\n")
     for font in PREFIX_FONTS:
@@ -143,16 +166,20 @@ class Xvfb:
 
 
 class WinePrefix:
-    """A 32-bit Japanese Wine prefix and the commands run in it."""
+    """A Japanese Wine prefix for the build's programs, of their architecture,
+    and the commands run in it."""
 
     def __init__(self, prefix, build_dir, display):
         self.prefix = Path(prefix).resolve()
         self.build = Path(build_dir).resolve()
         self.host_bin = self.build / "host"
+        self.arch, self.loader, self.program = program_wine(self.build / "LexPlant.exe")
+        if not os.access(self.loader, os.X_OK):
+            raise WineError(f"no Wine for the {self.program}: {self.loader} is missing")
         self.env = {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
         self.env.update({
             "WINEPREFIX": str(self.prefix),
-            "WINEARCH": "win32",
+            "WINEARCH": self.arch,
             "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
             "LC_ALL": "ja_JP.UTF-8",
@@ -165,7 +192,7 @@ class WinePrefix:
     def ensure(self):
         """Makes the prefix unless one made with the same set-up is there."""
         stamp = self.prefix / PREFIX_STAMP
-        digest = setup_digest()
+        digest = setup_digest(self.arch)
         if stamp.exists() and stamp.read_text().strip() == digest:
             return False
         # A server left running in the old prefix would keep its files busy.
@@ -173,8 +200,11 @@ class WinePrefix:
         if self.prefix.exists():
             shutil.rmtree(self.prefix)
         self.prefix.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=True, timeout=300)
+        boot = subprocess.run([self.loader, "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE, timeout=300)
+        if boot.returncode != 0:
+            why = boot.stderr.decode(errors="replace").strip().splitlines()[-1:] or [f"exit {boot.returncode}"]
+            raise WineError(f"{self.loader} could not make the {self.arch} prefix: {why[0]}")
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
         with tempfile.NamedTemporaryFile("wb", suffix=".reg", delete=False) as f:
             f.write(("\r\n".join(REGISTRY_LINES) + "\r\n").encode("utf-16"))
@@ -206,7 +236,7 @@ class WinePrefix:
             subprocess.run(args, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
     def run(self, args, timeout=120):
-        r = subprocess.run(["wine"] + list(args), env=self.env, stdout=subprocess.PIPE,
+        r = subprocess.run([self.loader] + list(args), env=self.env, stdout=subprocess.PIPE,
                            stderr=subprocess.DEVNULL, timeout=timeout)
         return r.returncode, r.stdout
 
@@ -309,7 +339,7 @@ class Driver:
 
     def __init__(self, wine, shots_dir=None, shot_prefix="shot"):
         self.wine = wine
-        self.proc = subprocess.Popen(["wine", str(wine.host_bin / "uidriver.exe")], env=wine.env,
+        self.proc = subprocess.Popen([wine.loader, str(wine.host_bin / "uidriver.exe")], env=wine.env,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL)
         self.sel = selectors.DefaultSelector()

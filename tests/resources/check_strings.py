@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """Checks the compiled resources of LexPlant against the texts they must carry.
 
-  check_strings.py build/mingw/LexPlant.exe   (or a compiled .res file)
+  check_strings.py [--arch x86|amd64] build/mingw/LexPlant.exe   (or a compiled .res file)
 
 Resources are UTF-16 inside the program; each expected text is compared as
 Unicode and must also survive the round trip to code page 932, since the
 program handles every string as code page 932. For a program file it also
-checks that it is a 32-bit Windows GUI program that imports only system DLLs.
+checks that it is a Windows GUI program of the given architecture (x86, the
+shipped 32-bit program, unless told otherwise) that imports only system DLLs;
+the manifest must name that architecture too.
 Prints every mismatch and exits 1 when there was one.
 """
+import functools
 import struct
 import sys
 
@@ -152,8 +155,10 @@ class Pe:
         opt = pe + 24
         self.magic = struct.unpack_from("<H", data, opt)[0]
         self.subsystem = struct.unpack_from("<H", data, opt + 68)[0]
-        ndirs = struct.unpack_from("<I", data, opt + 92)[0]
-        self.dirs = [struct.unpack_from("<II", data, opt + 96 + 8 * i) for i in range(min(ndirs, 16))]
+        # PE32+ widens four fields before the data directories by 4 bytes each.
+        dirs = 112 if self.magic == 0x20B else 96
+        ndirs = struct.unpack_from("<I", data, opt + dirs - 4)[0]
+        self.dirs = [struct.unpack_from("<II", data, opt + dirs + 8 * i) for i in range(min(ndirs, 16))]
         self.sections = []
         for i in range(nsect):
             s = opt + optsize + 40 * i
@@ -481,7 +486,12 @@ def check_icon(res, c):
     c.equal(sorted(sizes), [(16, 16), (32, 32)], "icon 128 images")
 
 
-def check_manifest(res, c):
+# Per architecture: the PE machine, the optional header's magic (PE32 or
+# PE32+) and where its data directories start.
+ARCHES = {"x86": (0x14C, 0x10B, 96), "amd64": (0x8664, 0x20B, 112)}
+
+
+def check_manifest(res, c, arch):
     hits = [data for (t, n, _), data in res.items() if t == RT_MANIFEST and n == 1]
     if not c.expect(hits, "manifest (RT_MANIFEST 1) missing"):
         return
@@ -489,11 +499,15 @@ def check_manifest(res, c):
     for needle in ('level="asInvoker"', 'name="Microsoft.Windows.Common-Controls"', 'version="6.0.0.0"',
                    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"):
         c.expect(needle in text, "manifest lacks %s" % needle)
+    own = text[text.find("<assemblyIdentity"):]
+    own = own[:own.find("/>")]
+    c.expect('processorArchitecture="%s"' % arch in own, "manifest's own identity is not for %s: %s" % (arch, own))
 
 
-def check_program(pe, c):
-    c.equal(hex(pe.machine), hex(0x14C), "machine (i386)")
-    c.equal(hex(pe.magic), hex(0x10B), "optional header (PE32)")
+def check_program(pe, c, arch):
+    machine, magic, _ = ARCHES[arch]
+    c.equal(hex(pe.machine), hex(machine), "machine (%s)" % arch)
+    c.equal(hex(pe.magic), hex(magic), "optional header (%s)" % ("PE32+" if magic == 0x20B else "PE32"))
     c.equal(pe.subsystem, 2, "subsystem (Windows GUI)")
     dlls = pe.imports()
     c.expect(dlls, "no imported DLLs found")
@@ -529,6 +543,9 @@ def check_messages(data, c):
 
 
 def main(argv):
+    arch = "x86"
+    if len(argv) == 3 and argv[0] == "--arch" and argv[1] in ARCHES:
+        arch, argv = argv[1], argv[2:]
     if len(argv) != 1:
         print(__doc__.strip(), file=sys.stderr)
         return 2
@@ -537,17 +554,17 @@ def main(argv):
     c = Checker()
     if data[:2] == b"MZ":
         pe = Pe(data)
-        check_program(pe, c)
+        check_program(pe, c, arch)
         check_messages(data, c)
         res = pe.resources()
     else:
         res = read_res(data)
     for check in (check_dialogs, check_menu, check_accelerators, check_strings, check_version, check_icon,
-                  check_manifest):
+                  functools.partial(check_manifest, arch=arch)):
         try:
             check(res, c)
         except (ValueError, struct.error, UnicodeError, IndexError) as e:
-            c.failures.append("%s: cannot read: %s" % (check.__name__, e))
+            c.failures.append("%s: cannot read: %s" % (getattr(check, "func", check).__name__, e))
     for failure in c.failures:
         print("FAIL " + failure)
     if c.failures:
