@@ -50,7 +50,14 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   CString strTarget;
   strTarget.Format(kTargetPathFormat, static_cast<const char*>(app.m_strUserDicRoot), szBaseName);
 
-  const bool bRegistered = app.m_store.FindInList(strTarget, DICLIST_REGISTERED) != COptionDicStore::kNotListed;
+  const int nFound = app.m_store.FindInList(strTarget, DICLIST_REGISTERED);
+  // Not knowing whether a namesake is registered, the step could neither ask
+  // the right question nor take the namesake out of the lists.
+  if (nFound < COptionDicStore::kNotListed) {
+    ShowStop(msg::kSettingFailed);
+    return CInstallerApp::kStop;
+  }
+  const bool bRegistered = nFound != COptionDicStore::kNotListed;
   const int nFileState = app.ProbeTargetFile(strTarget);
 
   const char* pszQuestion = nullptr;

@@ -30,7 +30,10 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
   if (m_store.ReadList(enabled, DICLIST_ENABLED) != 0) return WarnCannotEnable();
 
   for (int i = 0; i < enabled.GetSize(); ++i) {
-    if (m_store.FindInList(enabled[i], DICLIST_REGISTERED) != COptionDicStore::kNotListed) {
+    const int nFound = m_store.FindInList(enabled[i], DICLIST_REGISTERED);
+    // An entry whose registration could not be told is never dropped.
+    if (nFound < COptionDicStore::kNotListed) return WarnCannotEnable();
+    if (nFound != COptionDicStore::kNotListed) {
       if (!CanOpenForReading(enabled[i])) return WarnCannotEnable();
     } else if (m_store.RemoveFromList(enabled[i], DICLIST_ENABLED) != 0) {
       return WarnCannotEnable();

@@ -93,21 +93,32 @@ int COptionDicStore::GetString(const char* pszName, char* pszBuffer, DWORD* pcbC
   return CallGet(OptionDicPath(pszName), REG_SZ, pszBuffer, pcbCapacity);
 }
 
+int COptionDicStore::CallSetDword(const char* pszPath, DWORD dwValue) {
+  return m_pfnSetRegValue(SettingsRoot(), kWriteFlags, kReserved, pszPath, REG_DWORD, &dwValue, kDwordSize);
+}
+
+int COptionDicStore::CallSetString(const char* pszPath, const char* pszValue) {
+  DWORD cbData = static_cast<DWORD>(std::strlen(pszValue)) + 1;
+  return m_pfnSetRegValue(SettingsRoot(), kWriteFlags, kReserved, pszPath, REG_SZ, pszValue, cbData);
+}
+
+int COptionDicStore::CallDelete(const char* pszPath) {
+  return m_pfnDeleteRegKeyData(SettingsRoot(), kReadFlags, kReserved, kDeleteSingleValue, pszPath);
+}
+
 int COptionDicStore::SetDword(const char* pszName, DWORD dwValue) {
   if (!IsReady()) return kStoreNotReady;
-  return m_pfnSetRegValue(SettingsRoot(), kWriteFlags, kReserved, OptionDicPath(pszName), REG_DWORD, &dwValue,
-                          kDwordSize);
+  return CallSetDword(OptionDicPath(pszName), dwValue);
 }
 
 int COptionDicStore::SetString(const char* pszName, const char* pszValue) {
   if (!IsReady()) return kStoreNotReady;
-  DWORD cbData = static_cast<DWORD>(std::strlen(pszValue)) + 1;
-  return m_pfnSetRegValue(SettingsRoot(), kWriteFlags, kReserved, OptionDicPath(pszName), REG_SZ, pszValue, cbData);
+  return CallSetString(OptionDicPath(pszName), pszValue);
 }
 
 int COptionDicStore::DeleteValue(const char* pszName) {
   if (!IsReady()) return kStoreNotReady;
-  return m_pfnDeleteRegKeyData(SettingsRoot(), kReadFlags, kReserved, kDeleteSingleValue, OptionDicPath(pszName));
+  return CallDelete(OptionDicPath(pszName));
 }
 
 int COptionDicStore::ReadAssistantDics(CStringArray& list) {

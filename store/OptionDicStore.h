@@ -53,26 +53,30 @@ class COptionDicStore {
   int ReadAssistantDics(CStringArray& list);
 
   // ---- Dictionary lists ----
-  enum FindResult { kNotListed = 0, kSameFileNameListed = 1, kPathListed = 2 };
+  // kLookupFailed: the library failed a read (other than "absent"), so the
+  // list may or may not hold the path. Callers must treat it as a failure,
+  // never as "not listed".
+  enum FindResult { kLookupFailed = -2, kNotListed = 0, kSameFileNameListed = 1, kPathListed = 2 };
   enum AddResult { kAdded = 0, kAlreadyListed = 1, kListFull = 2, kAddFailed = 3 };
 
   // 2 an entry equals the path; 1 none does, but one has the same file
-  // name; 0 neither (also when the count cannot be read).
+  // name; 0 neither (also when there is no count); -2 a read failed and no
+  // entry equal to the path was found. Absent entries are gaps, not failures.
   int FindInList(const char* pszPath, int bEnabledList);
   // 0 appended (a list without a count starts at entry 1); 1 already listed,
-  // nothing written; 2 list full; 3 the count could not be read or a write
-  // failed.
+  // nothing written; 2 list full; 3 a read or a write failed.
   int AddToList(const char* pszPath, int bEnabledList);
   // With pRemoved: name mode, every entry with the path's file name moves to
   // the end of *pRemoved. Without: path mode, entries equal to the path are
-  // dropped. 0 done; 1 stored count above 65535, nothing changed; -2 the
-  // count could not be read (nothing changed) or a write or deletion failed
-  // (the stored count then covers what was rewritten). Deleting an entry
-  // the library reports absent counts as done: a gap must not end the rewrite.
+  // dropped. 0 done; 1 stored count above 65535, nothing changed; -2 a read
+  // failed (nothing changed) or a write or deletion failed. Whatever fails,
+  // every kept entry stays listed and the count covers only values that
+  // exist; a duplicate or the removed entry itself may stay listed. Deleting
+  // an entry the library reports absent counts as done.
   int RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved = nullptr);
-  // 0 the readable entries in order (empty when there is no count);
-  // 1 stored count above 65535, list empty; -2 the count could not be read
-  // for another reason than its absence, list empty.
+  // 0 the entries in order, gaps (absent entries) skipped, empty when there
+  // is no count; 1 stored count above 65535, list empty; -2 the count or an
+  // entry could not be read for another reason than its absence, list empty.
   int ReadList(CStringArray& list, int bEnabledList);
 
   // ---- Path comparison ----
@@ -86,7 +90,13 @@ class COptionDicStore {
   static int NormalizePath(const char* pszSource, char* pszDest);
 
  private:
+  // The library's calls on a full value path ("OptionDic\<name>").
   int CallGet(const char* pszPath, DWORD dwType, void* pData, DWORD* pcbData);
+  int CallSetDword(const char* pszPath, DWORD dwValue);
+  int CallSetString(const char* pszPath, const char* pszValue);
+  int CallDelete(const char* pszPath);
+  // ReadList that also gives the stored count (0 without one).
+  int ReadStoredList(CStringArray& list, int bEnabledList, DWORD* pdwStoredCount);
   // A text of up to 259 bytes at the library's path pszValuePath (not only
   // below "OptionDic") into strValue, left untouched unless the read
   // succeeded. The library's result passed through.

@@ -52,25 +52,36 @@ int COptionDicStore::FindInList(const char* pszPath, int bEnabledList) {
   CString fileName = FileNameOf(pszPath);
 
   DWORD dwCount = 0;
-  if (GetDword(names.pszCount, &dwCount) != kStoreOk) return kNotListed;
+  const int nCountRead = GetDword(names.pszCount, &dwCount);
+  if (IsAbsentResult(nCountRead)) return kNotListed;
+  if (nCountRead != kStoreOk) return kLookupFailed;
   if (dwCount > kMaxStoredCount) dwCount = kMaxStoredCount;
 
   bool bSamePath = false;
   bool bSameName = false;
+  bool bUnreadable = false;
   CString entry;
   for (DWORD k = 1; k <= dwCount; ++k) {
-    if (GetPathValue(OptionDicPath(EntryName(names.pszPrefix, k)), entry) != kStoreOk) continue;
+    const int nRead = GetPathValue(OptionDicPath(EntryName(names.pszPrefix, k)), entry);
+    if (nRead != kStoreOk) {
+      if (!IsAbsentResult(nRead)) bUnreadable = true;
+      continue;
+    }
     if (SamePath(pszPath, entry)) bSamePath = true;
     if (SamePath(fileName, FileNameOf(entry))) bSameName = true;
   }
   if (bSamePath) return kPathListed;
+  // The entry that could not be read may be the path itself.
+  if (bUnreadable) return kLookupFailed;
   return bSameName ? kSameFileNameListed : kNotListed;
 }
 
 int COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
   const DicListNames& names = WriterNames(bEnabledList);
   if (!IsReady()) return kStoreNotReady;
-  if (FindInList(pszPath, bEnabledList) == kPathListed) return kAlreadyListed;
+  const int nFound = FindInList(pszPath, bEnabledList);
+  if (nFound == kPathListed) return kAlreadyListed;
+  if (nFound == kLookupFailed) return kAddFailed;
 
   DWORD dwCount = 0;
   DWORD dwNumber = 1;
@@ -83,9 +94,13 @@ int COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
     // library failed would cut a stored list down to this one entry.
     return kAddFailed;
   }
+  // Both value paths exist before the first write, so running out of memory
+  // cannot strike between the two writes.
+  const CString strEntryPath = OptionDicPath(EntryName(names.pszPrefix, dwNumber));
+  const CString strCountPath = OptionDicPath(names.pszCount);
   // The entry goes first so that the count never covers an unwritten entry.
-  if (SetString(EntryName(names.pszPrefix, dwNumber), pszPath) != kStoreOk) return kAddFailed;
-  if (SetDword(names.pszCount, dwNumber) != kStoreOk) return kAddFailed;
+  if (CallSetString(strEntryPath, pszPath) != kStoreOk) return kAddFailed;
+  if (CallSetDword(strCountPath, dwNumber) != kStoreOk) return kAddFailed;
   return kAdded;
 }
 
@@ -94,7 +109,8 @@ int COptionDicStore::RemoveFromList(const char* pszPath, int bEnabledList, CStri
   if (!IsReady()) return kStoreNotReady;
 
   CStringArray entries;
-  int result = ReadList(entries, bEnabledList);
+  DWORD dwStored = 0;
+  int result = ReadStoredList(entries, bEnabledList, &dwStored);
   if (result != kStoreOk) return result;
 
   CString fileName = FileNameOf(pszPath);
@@ -112,24 +128,40 @@ int COptionDicStore::RemoveFromList(const char* pszPath, int bEnabledList, CStri
     kept.Add(entry);
   }
 
-  // The count drops to 0 first and rises with each rewritten entry, so it
-  // never covers a value that is not there.
-  if (SetDword(names.pszCount, 0) != kStoreOk) return kStoreFailed;
-  for (DWORD k = 1; k <= static_cast<DWORD>(entries.GetSize()); ++k) {
-    // A value already gone (a gap the read skipped) is as good as deleted;
-    // failing on it would leave the whole list at count 0.
-    result = DeleteValue(EntryName(names.pszPrefix, k));
-    if (result != kStoreOk && !IsAbsentResult(result)) return kStoreFailed;
+  // Every value path is built before the first write: running out of memory
+  // halfway through the rewrite would leave it half done.
+  const DWORD dwKept = static_cast<DWORD>(kept.GetSize());
+  CStringArray keptPaths;
+  for (DWORD j = 1; j <= dwKept; ++j) keptPaths.Add(OptionDicPath(EntryName(names.pszPrefix, j)));
+  CStringArray stalePaths;
+  for (DWORD k = dwKept + 1; k <= dwStored; ++k) stalePaths.Add(OptionDicPath(EntryName(names.pszPrefix, k)));
+  const CString strCountPath = OptionDicPath(names.pszCount);
+
+  // Kept entries only move towards the front, so each write overwrites a
+  // removed entry or a kept one already written at its new place, and the
+  // old count still covers every position. A failure here therefore loses
+  // no kept entry; it may leave a duplicate, or the entry being removed,
+  // listed until the next run.
+  for (int j = 0; j < keptPaths.GetSize(); ++j) {
+    if (CallSetString(keptPaths[j], kept[j]) != kStoreOk) return kStoreFailed;
   }
-  for (DWORD j = 1; j <= static_cast<DWORD>(kept.GetSize()); ++j) {
-    if (SetString(EntryName(names.pszPrefix, j), kept[static_cast<int>(j) - 1]) != kStoreOk) return kStoreFailed;
-    if (SetDword(names.pszCount, j) != kStoreOk) return kStoreFailed;
+  if (CallSetDword(strCountPath, dwKept) != kStoreOk) return kStoreFailed;
+  // Beyond the count now: what is left here is outside the list.
+  for (int k = 0; k < stalePaths.GetSize(); ++k) {
+    result = CallDelete(stalePaths[k]);
+    if (result != kStoreOk && !IsAbsentResult(result)) return kStoreFailed;
   }
   return kStoreOk;
 }
 
 int COptionDicStore::ReadList(CStringArray& list, int bEnabledList) {
+  DWORD dwStored = 0;
+  return ReadStoredList(list, bEnabledList, &dwStored);
+}
+
+int COptionDicStore::ReadStoredList(CStringArray& list, int bEnabledList, DWORD* pdwStoredCount) {
   const DicListNames& names = WriterNames(bEnabledList);
+  *pdwStoredCount = 0;
   if (!IsReady()) return kStoreNotReady;
   list.RemoveAll();
 
@@ -143,7 +175,15 @@ int COptionDicStore::ReadList(CStringArray& list, int bEnabledList) {
 
   CString entry;
   for (DWORD k = 1; k <= dwCount; ++k) {
-    if (GetPathValue(OptionDicPath(EntryName(names.pszPrefix, k)), entry) == kStoreOk) list.Add(entry);
+    const int nRead = GetPathValue(OptionDicPath(EntryName(names.pszPrefix, k)), entry);
+    if (nRead == kStoreOk) {
+      list.Add(entry);
+    } else if (!IsAbsentResult(nRead)) {
+      // Likewise an entry: a rewrite without it would drop it for good.
+      list.RemoveAll();
+      return kStoreFailed;
+    }
   }
+  *pdwStoredCount = dwCount;
   return kStoreOk;
 }

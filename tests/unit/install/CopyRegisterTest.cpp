@@ -300,6 +300,21 @@ TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStopsAndTheEnabledListGoesFir
   EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
 }
 
+TEST_F(CopyRegisterTest, ARegistrationThatCannotBeToldStopsBeforeAnyQuestion) {
+  AddSource("Legal.dic", "new");
+  Lists({kKeep, kOldLegal}, {kOldLegal});
+  ReadyApp();
+  // Pruning reads the count and two entries; then the lookup's read of entry 2 fails.
+  lib().FailNth(testhost::kGetRegValue, 3 + 3, 5);
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ(Strings{kSettingFailed}, MessageTexts());
+  EXPECT_EQ((Strings{kKeep, kOldLegal}), lib().List(kRegistered));
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
+  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
+}
+
 TEST_F(CopyRegisterTest, ProbeTellsAbsentFreeAndBusyApart) {
   MakeApp();
   fakewin::AddFile(Dest("free.dic"));

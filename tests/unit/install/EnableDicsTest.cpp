@@ -115,6 +115,17 @@ TEST_F(EnableDicsTest, UnreadableEnabledListOrFailedDropOnlyWarns) {
   EXPECT_TRUE(engine().Calls().empty());
 }
 
+TEST_F(EnableDicsTest, ALookupThatCannotTellNeverDropsAnEnabledEntry) {
+  Arrange({kOld}, {kOld, kNew1}, {kNew1});
+  lib().FailReadsOf("OptionDic\\RegOptionDicNum", 5);
+
+  EXPECT_EQ(1, Enable());
+
+  EXPECT_EQ(Strings{kCannotEnable}, MessageTexts());
+  EXPECT_EQ((Strings{kOld, kNew1}), lib().List(kEnabled));
+  EXPECT_TRUE(engine().Calls().empty());
+}
+
 TEST_F(EnableDicsTest, EngineRefusalKeepsTheListAndOnlyWarns) {
   Arrange({}, {}, {kNew1});
   engine().SetResult(1);

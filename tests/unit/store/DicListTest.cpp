@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "StoreTestSupport.h"
 
 namespace storetest {
@@ -137,19 +139,15 @@ TEST_F(DicListTest, ReadSkipsGapsAndRejectsCountsAbove65535) {
   EXPECT_EQ(0, list.GetSize());
 }
 
-TEST_F(DicListTest, RemoveInPathModeRewritesCountFirstAndLeavesNothingAboveTheNewCount) {
+TEST_F(DicListTest, RemoveInPathModeWritesKeptEntriesThenTheCountThenDeletesTheRest) {
   lib().SetList(kRegistered, {"C:\\A.dic", "C:\\B.dic", "C:\\C.dic"});
   lib().ClearCalls();
   EXPECT_EQ(0, store().RemoveFromList("c:\\b.DIC", DICLIST_REGISTERED));
   EXPECT_EQ((Entries{
-                "Set OptionDic\\RegOptionDicNum 0",
-                "Delete OptionDic\\RegOptionDic1",
-                "Delete OptionDic\\RegOptionDic2",
-                "Delete OptionDic\\RegOptionDic3",
                 "Set OptionDic\\RegOptionDic1 C:\\A.dic",
-                "Set OptionDic\\RegOptionDicNum 1",
                 "Set OptionDic\\RegOptionDic2 C:\\C.dic",
                 "Set OptionDic\\RegOptionDicNum 2",
+                "Delete OptionDic\\RegOptionDic3",
             }),
             Changes());
   EXPECT_FALSE(lib().Has("OptionDic\\RegOptionDic3"));
@@ -195,18 +193,49 @@ TEST_F(DicListTest, RemoveLeavesACountAbove65535AndAMissingCountAlone) {
   EXPECT_EQ(0u, lib().Dword(kRegCount));
 }
 
-TEST_F(DicListTest, ARewriteThatFailsHalfwayCountsExactlyWhatWasRewritten) {
-  lib().SetList(kRegistered, {"C:\\A.dic", "C:\\B.dic", "C:\\C.dic", "C:\\D.dic"});
-  // Writes: count 0, entry 1, count 1, entry 2 (fails).
-  lib().FailNth(testhost::kSetRegValue, 4, 5);
+TEST_F(DicListTest, ARewriteFailingAtAnyStepKeepsEveryKeptEntryListed) {
+  const Entries before{"C:\\A.dic", "C:\\B.dic", "C:\\C.dic", "C:\\D.dic"};
+  // Writes: entries 1 to 3, then the count.
+  for (int n = 1; n <= 4; ++n) {
+    lib().SetList(kRegistered, before);
+    lib().FailNth(testhost::kSetRegValue, n, 5);
+    EXPECT_EQ(-2, store().RemoveFromList("C:\\B.dic", DICLIST_REGISTERED));
+    const Entries listed = lib().List(kRegistered);
+    EXPECT_EQ(lib().Dword(kRegCount), listed.size()) << "write " << n;
+    for (const char* kept : {"C:\\A.dic", "C:\\C.dic", "C:\\D.dic"}) {
+      EXPECT_NE(listed.end(), std::find(listed.begin(), listed.end(), kept)) << kept << " after write " << n;
+    }
+  }
+  lib().SetList(kRegistered, before);
+  lib().FailNth(testhost::kDeleteRegKeyData, 1, 5);
   EXPECT_EQ(-2, store().RemoveFromList("C:\\B.dic", DICLIST_REGISTERED));
-  EXPECT_EQ(1u, lib().Dword(kRegCount));
-  EXPECT_EQ((Entries{"C:\\A.dic"}), lib().List(kRegistered));
+  EXPECT_EQ((Entries{"C:\\A.dic", "C:\\C.dic", "C:\\D.dic"}), lib().List(kRegistered));
+}
 
-  lib().SetList(kRegistered, {"C:\\A.dic", "C:\\B.dic"});
-  lib().FailNth(testhost::kDeleteRegKeyData, 2, 5);
-  EXPECT_EQ(-2, store().RemoveFromList("C:\\B.dic", DICLIST_REGISTERED));
-  EXPECT_EQ(0u, lib().Dword(kRegCount));
+TEST_F(DicListTest, AnEntryTheLibraryFailsToReadIsAnErrorNotAGap) {
+  lib().SetList(kRegistered, {"C:\\Dic\\A.dic", "D:\\Other\\X.dic", "C:\\Dic\\B.dic"});
+  lib().FailReadsOf("OptionDic\\RegOptionDic2", 5);
+  CStringArray list;
+  EXPECT_EQ(-2, store().ReadList(list, DICLIST_REGISTERED));
+  EXPECT_EQ(0, list.GetSize());
+  EXPECT_EQ(-2, store().RemoveFromList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+  // The lookup cannot tell unless it found the path itself.
+  EXPECT_EQ(COptionDicStore::kLookupFailed, store().FindInList("C:\\Dic\\X.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(COptionDicStore::kLookupFailed, store().FindInList("C:\\Dic\\Q.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(2, store().FindInList("C:\\Dic\\B.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(3, store().AddToList("C:\\Dic\\X.dic", DICLIST_REGISTERED));
+  EXPECT_TRUE(Changes().empty());
+
+  lib().FailReadsOf(kRegCount, 5);
+  EXPECT_EQ(COptionDicStore::kLookupFailed, store().FindInList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+}
+
+TEST_F(DicListTest, ACountOfExactly65535IsAList) {
+  lib().SetList(kRegistered, {"C:\\Dic\\A.dic"});
+  lib().SetDword(kRegCount, 65535);
+  CStringArray list;
+  EXPECT_EQ(0, store().ReadList(list, DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"C:\\Dic\\A.dic"}), ToEntries(list));
 }
 
 TEST_F(DicListTest, EveryListOperationRefusesWhenNotReady) {
