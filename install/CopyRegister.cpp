@@ -19,11 +19,34 @@ const char kTargetPathFormat[] = "%s\\%s.dic";
 const DWORD kReleasePauseMs = 50;
 const int kMaxReleasePauses = 11;
 
-bool PathExists(const char* pszPath) {
+// Only these say that a file is not there; access denied, a network error
+// or a drive that is not ready say nothing about it.
+bool IsNotFoundError(DWORD dwError) { return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND; }
+
+// A search that failed because the path does not exist. One that found
+// nothing for another reason does not count.
+bool SearchFindsNothingThere(const char* pszPath) {
   WIN32_FIND_DATAA findData;
   CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
-  return find.IsValid();
+  return !find.IsValid() && IsNotFoundError(GetLastError());
 }
+
+// "*" and "?" never occur in trail bytes, but the walk steps over two-byte
+// characters anyway.
+bool HasWildcard(const char* pszPath) {
+  for (const char* p = pszPath; *p != '\0'; ++p) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
+      if (p[1] == '\0') return false;
+      ++p;
+    } else if (*p == '*' || *p == '?') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A wildcard entry names no file: a search would find other files for it.
+bool RegisteredFileGone(const char* pszPath) { return HasWildcard(pszPath) || SearchFindsNothingThere(pszPath); }
 
 // Registered entries taken out for a file that could not be taken over go
 // back to the end of the registered list; the enabled list is left as is.
@@ -132,7 +155,7 @@ int CInstallerApp::PruneMissingRegistrations() {
   if (m_store.ReadList(registered, DICLIST_REGISTERED) != 0) return 1;
 
   for (int i = 0; i < registered.GetSize(); ++i) {
-    if (PathExists(registered[i])) continue;
+    if (!RegisteredFileGone(registered[i])) continue;
     if (m_store.RemoveFromList(registered[i], DICLIST_REGISTERED) != 0) return 1;
     if (m_store.RemoveFromList(registered[i], DICLIST_ENABLED) != 0) return 1;
   }
@@ -140,13 +163,11 @@ int CInstallerApp::PruneMissingRegistrations() {
 }
 
 int CInstallerApp::ProbeTargetFile(const char* pszPath) {
-  if (!PathExists(pszPath)) return kTargetAbsent;
+  // A search that failed for another reason leaves the open to decide.
+  if (SearchFindsNothingThere(pszPath)) return kTargetAbsent;
 
   CScopedFileHandle file(
       CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.IsValid()) return kTargetFree;
-
-  const DWORD dwError = GetLastError();
-  if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) return kTargetAbsent;
-  return kTargetBusy;
+  return IsNotFoundError(GetLastError()) ? kTargetAbsent : kTargetBusy;
 }

@@ -259,6 +259,23 @@ TEST_F(CopyRegisterTest, StaleRegistrationsArePrunedBeforeTheFirstCopy) {
   EXPECT_EQ(0, fakewin::OpenHandleCount());
 }
 
+TEST_F(CopyRegisterTest, PruningDropsOnlyWhatIsReallyGone) {
+  AddSource("Legal.dic");
+  const char kDenied[] = "N:\\Share\\Denied.dic";
+  const char kWildcard[] = "C:\\Users\\taro\\Dic\\*.dic";
+  fakewin::AddFile(kKeep);
+  fakewin::AddFile(Dest("Match.dic"));  // what a search for the wildcard would find
+  lib().SetList(kRegistered, {kDenied, kWildcard, "D:\\Gone\\Old.dic", kKeep});
+  lib().SetList(kEnabled, {kWildcard, kDenied});
+  ReadyApp();
+  fakewin::FailNth("FindFirstFileA", 1, ERROR_ACCESS_DENIED);
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kDenied, kKeep, kLegal}), lib().List(kRegistered));
+  EXPECT_EQ(Strings{kDenied}, lib().List(kEnabled));
+}
+
 TEST_F(CopyRegisterTest, FailedPruningStopsBeforeAnyFile) {
   AddSource("Legal.dic");
   lib().SetList(kRegistered, {"D:\\Gone\\Old.dic"});
@@ -331,6 +348,9 @@ TEST_F(CopyRegisterTest, ProbeTellsAbsentFreeAndBusyApart) {
   EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("ro.dic").c_str()));
   EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("held.dic").c_str()));
   EXPECT_EQ(CInstallerApp::kTargetBusy, app().ProbeTargetFile(Dest("folder.dic").c_str()));
+  // A search that fails for another reason than absence leaves it to the open.
+  fakewin::FailNth("FindFirstFileA", 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(CInstallerApp::kTargetFree, app().ProbeTargetFile(Dest("free.dic").c_str()));
   // Found, then gone with its folder before the open, or taken in between.
   fakewin::FailNth("CreateFileA", 1, ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(CInstallerApp::kTargetAbsent, app().ProbeTargetFile(Dest("free.dic").c_str()));
