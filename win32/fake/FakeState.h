@@ -134,6 +134,7 @@ struct State {
   DWORD major = 5, minor = 1, platformId = VER_PLATFORM_WIN32_NT;
   UINT codePage = 932;
   std::string moduleFileName = "C:\\KIT\\LexPlant.exe";
+  bool moduleNameCutWithoutNul = false;
   std::map<UINT, std::string> strings;
   std::function<void(int, DWORD)> sleepHook;
   int sleepCount = 0;

@@ -1,6 +1,7 @@
 // In-memory file system: drive-letter paths, names compared without regard to
 // ASCII case, share modes enforced between every open.
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "FakeState.h"
@@ -148,6 +149,26 @@ DWORD CheckOpen(const std::shared_ptr<FileNode>& node, DWORD access, DWORD share
   return ERROR_SUCCESS;
 }
 
+// Windows neither deletes nor replaces a read-only file, nor one that an open
+// handle does not share for deletion.
+DWORD CheckRemovable(const std::shared_ptr<FileNode>& node) {
+  if (node->IsFolder() || (node->attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+  if (!SharingAllows(node, kDeleteAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
+    return ERROR_SHARING_VIOLATION;
+  }
+  return ERROR_SUCCESS;
+}
+
+void Unlink(FileNode& folder, const std::shared_ptr<FileNode>& node) {
+  auto& siblings = folder.children;
+  for (auto it = siblings.begin(); it != siblings.end(); ++it) {
+    if (*it == node) {
+      siblings.erase(it);
+      return;
+    }
+  }
+}
+
 std::shared_ptr<FileNode> NewFile(const std::shared_ptr<FileNode>& folder, const std::string& name, DWORD attributes) {
   auto node = std::make_shared<FileNode>();
   node->name = name;
@@ -224,13 +245,12 @@ void AddFolder(const std::string& path, DWORD attributes) {
 void RemoveFile(const std::string& path) {
   Lookup l = Find(path.c_str());
   if (!l.node || l.root) return;
-  auto& siblings = l.folder->children;
-  for (auto it = siblings.begin(); it != siblings.end(); ++it) {
-    if (*it == l.node) {
-      siblings.erase(it);
-      return;
-    }
-  }
+  Unlink(*l.folder, l.node);
+}
+
+DWORD FileAttributes(const std::string& path) {
+  Lookup l = Find(path.c_str());
+  return l.node ? l.node->attributes : INVALID_FILE_ATTRIBUTES;
 }
 
 bool FileExists(const std::string& path) { return Find(path.c_str()).node != nullptr; }
@@ -450,4 +470,115 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
     return INVALID_FILE_ATTRIBUTES;
   }
   return l.node->attributes;
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+  if (Enter("SetFileAttributesA", lpFileName, dwFileAttributes)) return FALSE;
+  Lookup l = Find(lpFileName);
+  if (l.error != ERROR_SUCCESS || !l.node || l.root) {
+    SetError(l.error != ERROR_SUCCESS ? l.error : ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  const DWORD settable = kCreatableAttributes | FILE_ATTRIBUTE_ARCHIVE;
+  DWORD attributes = (l.node->attributes & FILE_ATTRIBUTE_DIRECTORY) | (dwFileAttributes & settable);
+  if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
+  l.node->attributes = attributes;
+  return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  if (Enter("DeleteFileA", lpFileName)) return FALSE;
+  Lookup l = Find(lpFileName);
+  DWORD error = l.error;
+  if (error == ERROR_SUCCESS && !l.node) error = ERROR_FILE_NOT_FOUND;
+  if (error == ERROR_SUCCESS && l.root) error = ERROR_ACCESS_DENIED;
+  if (error == ERROR_SUCCESS) error = CheckRemovable(l.node);
+  if (error != ERROR_SUCCESS) {
+    SetError(error);
+    return FALSE;
+  }
+  Unlink(*l.folder, l.node);
+  return TRUE;
+}
+
+// Files only. The moved file takes the replaced one's place in listings.
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+  if (Enter("MoveFileExA", lpExistingFileName, lpNewFileName, dwFlags)) return FALSE;
+  ParsedPath srcPath = Parse(lpExistingFileName);
+  ParsedPath dstPath = Parse(lpNewFileName);
+  Lookup src = Find(srcPath);
+  Lookup dst = Find(dstPath);
+  DWORD error = src.error;
+  if (error == ERROR_SUCCESS && !src.node) error = ERROR_FILE_NOT_FOUND;
+  if (error == ERROR_SUCCESS && (src.root || src.node->IsFolder())) error = ERROR_ACCESS_DENIED;
+  if (error == ERROR_SUCCESS && !SharingAllows(src.node, kDeleteAccess, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+    error = ERROR_SHARING_VIOLATION;
+  }
+  if (error == ERROR_SUCCESS) error = dst.error;
+  if (error == ERROR_SUCCESS && dst.root) error = ERROR_ACCESS_DENIED;
+  if (error == ERROR_SUCCESS && srcPath.drive != dstPath.drive && !(dwFlags & MOVEFILE_COPY_ALLOWED)) {
+    error = ERROR_NOT_SAME_DEVICE;
+  }
+  if (error == ERROR_SUCCESS && dst.node && dst.node != src.node) {
+    error = (dwFlags & MOVEFILE_REPLACE_EXISTING) ? CheckRemovable(dst.node) : ERROR_ALREADY_EXISTS;
+  }
+  if (error != ERROR_SUCCESS) {
+    SetError(error);
+    return FALSE;
+  }
+  if (dst.node == src.node) {
+    src.node->name = dst.leaf;
+    return TRUE;
+  }
+  Unlink(*src.folder, src.node);
+  src.node->name = dst.leaf;
+  auto& siblings = dst.folder->children;
+  for (auto& child : siblings) {
+    if (child == dst.node) {
+      child = src.node;
+      return TRUE;
+    }
+  }
+  siblings.push_back(src.node);
+  return TRUE;
+}
+
+// Deterministic: the first free number from 1 on, in hex, as "<pre><n>.TMP".
+UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName) {
+  if (Enter("GetTempFileNameA", lpPathName, lpPrefixString, uUnique)) return 0;
+  const std::string folderPath(lpPathName);
+  if (folderPath.size() > MAX_PATH - 14) {
+    SetError(ERROR_BUFFER_OVERFLOW);
+    return 0;
+  }
+  Lookup folder = Find((folderPath + "\\x").c_str());
+  if (folder.error != ERROR_SUCCESS) {
+    SetError(folder.error == ERROR_PATH_NOT_FOUND ? ERROR_DIRECTORY : folder.error);
+    return 0;
+  }
+  const std::string prefix = std::string(lpPrefixString).substr(0, 3);
+  const bool separated = !folderPath.empty() && SplitAtSeparators(folderPath).back().empty();
+  auto nameFor = [&](UINT n) {
+    char name[16];
+    std::snprintf(name, sizeof(name), "%s%X.TMP", prefix.c_str(), n & 0xFFFF);
+    return std::string(name);
+  };
+  auto give = [&](const std::string& name) {
+    std::string full = folderPath + (separated ? "" : "\\") + name;
+    std::memcpy(lpTempFileName, full.c_str(), full.size() + 1);
+  };
+  // With a number of its own the name is only formed, not created.
+  if (uUnique != 0) {
+    give(nameFor(uUnique));
+    return uUnique;
+  }
+  for (UINT n = 1; n <= 0xFFFF; ++n) {
+    const std::string name = nameFor(n);
+    if (Child(*folder.folder, name)) continue;
+    NewFile(folder.folder, name, FILE_ATTRIBUTE_ARCHIVE);
+    give(name);
+    return n;
+  }
+  SetError(ERROR_FILE_EXISTS);
+  return 0;
 }

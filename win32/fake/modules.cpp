@@ -119,14 +119,16 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
     SetError(ERROR_MOD_NOT_FOUND);
     return 0;
   }
-  // As Windows since XP: a name that does not fit is cut to nSize - 1 bytes
-  // and terminated, the result is nSize and the error says so.
+  // A name that does not fit gives nSize and says so in the error; Vista and
+  // later cut it to nSize - 1 bytes and terminate it, XP fills the buffer.
   DWORD length = static_cast<DWORD>(path.size());
   if (length < nSize) {
     std::memcpy(lpFilename, path.c_str(), length + 1);
     return length;
   }
-  if (nSize > 0) {
+  if (S().moduleNameCutWithoutNul) {
+    std::memcpy(lpFilename, path.data(), nSize);
+  } else if (nSize > 0) {
     std::memcpy(lpFilename, path.data(), nSize - 1);
     lpFilename[nSize - 1] = '\0';
   }

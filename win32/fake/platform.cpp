@@ -57,6 +57,7 @@ void SetVersion(DWORD major, DWORD minor, DWORD platformId) {
 
 void SetAnsiCodePage(UINT codePage) { S().codePage = codePage; }
 void SetModuleFileName(const std::string& path) { S().moduleFileName = path; }
+void SetModuleNameCutWithoutNul(bool on) { S().moduleNameCutWithoutNul = on; }
 void SetResourceString(UINT id, const std::string& text) { S().strings[id] = text; }
 void OnSleep(std::function<void(int count, DWORD ms)> hook) { S().sleepHook = std::move(hook); }
 int SleepCount() { return S().sleepCount; }

@@ -37,6 +37,10 @@ void FailAlways(const std::string& api, DWORD error = ERROR_GEN_FAILURE);
 void SetVersion(DWORD major, DWORD minor, DWORD platformId);
 void SetAnsiCodePage(UINT codePage);  // 932 (Shift JIS) or 1252 (no lead bytes)
 void SetModuleFileName(const std::string& path);
+// A name that does not fit fills the whole buffer without a NUL, as Windows XP
+// does; by default it is cut to nSize - 1 bytes and terminated, as later
+// versions do.
+void SetModuleNameCutWithoutNul(bool on);
 void SetResourceString(UINT id, const std::string& text);  // served by LoadStringA
 
 // ---- File system -----------------------------------------------------------
@@ -49,6 +53,7 @@ void RemoveFile(const std::string& path);
 bool FileExists(const std::string& path);
 std::string FileContent(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& path);  // names only
+DWORD FileAttributes(const std::string& path);                 // INVALID_FILE_ATTRIBUTES when absent
 // Another process opens the file with this access and sharing; it stays open
 // until ReleaseForeignOpen. Share modes are enforced in both directions, and a
 // read-only file refuses write access to everyone, as on Windows.

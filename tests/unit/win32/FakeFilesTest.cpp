@@ -174,4 +174,41 @@ TEST_F(FakeFilesTest, CopyFileFailuresNameTheirCause) {
   EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE), GetFileAttributesA("C:\\Dic\\B.dic"));
 }
 
+TEST_F(FakeFilesTest, ReplacingMovesTheFileUnlessTheTargetIsReadOnlyOrHeld) {
+  fakewin::AddFile("C:\\D\\a.dic", "old");
+  fakewin::AddFile("C:\\D\\b.dic");
+  fakewin::AddFile("C:\\D\\new.tmp", "new");
+  EXPECT_FALSE(MoveFileExA("C:\\D\\new.tmp", "C:\\D\\a.dic", 0));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+
+  int hold = fakewin::HoldForeignOpen("C:\\D\\a.dic", GENERIC_READ, kShareAll);
+  EXPECT_FALSE(MoveFileExA("C:\\D\\new.tmp", "C:\\D\\a.dic", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+  fakewin::ReleaseForeignOpen(hold);
+  ASSERT_TRUE(SetFileAttributesA("C:\\D\\a.dic", FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(MoveFileExA("C:\\D\\new.tmp", "C:\\D\\a.dic", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(DeleteFileA("C:\\D\\a.dic"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+  ASSERT_TRUE(SetFileAttributesA("C:\\D\\a.dic", FILE_ATTRIBUTE_NORMAL));
+
+  EXPECT_TRUE(MoveFileExA("C:\\D\\new.tmp", "C:\\D\\a.dic", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ("new", fakewin::FileContent("C:\\D\\a.dic"));
+  EXPECT_EQ((std::vector<std::string>{"a.dic", "b.dic"}), fakewin::ListFolder("C:\\D"));
+  EXPECT_TRUE(DeleteFileA("C:\\D\\b.dic"));
+  EXPECT_FALSE(DeleteFileA("C:\\D\\b.dic"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+TEST_F(FakeFilesTest, TempFileNamesAreCreatedUniqueInAnExistingFolder) {
+  fakewin::AddFolder("C:\\D");
+  char name[MAX_PATH];
+  EXPECT_EQ(1u, GetTempFileNameA("C:\\D", "lpx", 0, name));
+  EXPECT_STREQ("C:\\D\\lpx1.TMP", name);
+  EXPECT_EQ(2u, GetTempFileNameA("C:\\D\\", "lpxyz", 0, name));
+  EXPECT_STREQ("C:\\D\\lpx2.TMP", name);
+  EXPECT_TRUE(fakewin::FileExists("C:\\D\\lpx1.TMP"));
+  EXPECT_EQ(0u, GetTempFileNameA("C:\\None", "lp", 0, name));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_DIRECTORY), GetLastError());
+}
+
 }  // namespace

@@ -124,6 +124,12 @@ TEST_F(FakeModulesTest, ModuleFileNameIsCutAndTerminatedWhenTheBufferIsShort) {
   EXPECT_EQ(8u, GetModuleFileNameA(nullptr, shortBuffer, sizeof(shortBuffer)));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
   EXPECT_STREQ("C:\\KIT\\", shortBuffer);
+
+  fakewin::SetModuleNameCutWithoutNul(true);
+  char full[10] = "xxxxxxxxx";
+  EXPECT_EQ(8u, GetModuleFileNameA(nullptr, full, 8));
+  EXPECT_EQ("C:\\KIT\\L", std::string(full, 8));
+  EXPECT_EQ('x', full[8]);
 }
 
 TEST(FakePlatformTest, VersionNeedsItsSizeAndCodePageDecidesLeadBytes) {
