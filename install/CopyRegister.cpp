@@ -19,6 +19,9 @@ const char kTargetPathFormat[] = "%s\\%s.dic";
 const DWORD kReleasePauseMs = 50;
 const int kMaxReleasePauses = 11;
 
+// Name prefix of the copy before it takes the target's place.
+const char kTempFilePrefix[] = "lxp";
+
 // Only these say that a file is not there; access denied, a network error
 // or a drive that is not ready say nothing about it.
 bool IsNotFoundError(DWORD dwError) { return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND; }
@@ -48,12 +51,34 @@ bool HasWildcard(const char* pszPath) {
 // A wildcard entry names no file: a search would find other files for it.
 bool RegisteredFileGone(const char* pszPath) { return HasWildcard(pszPath) || SearchFindsNothingThere(pszPath); }
 
-// Registered entries taken out for a file that could not be taken over go
-// back to the end of the registered list; the enabled list is left as is.
-void PutBackRegistrations(COptionDicStore& store, const CStringArray& removed) {
+// The namesakes taken out of both lists so that a file can take their place.
+struct CRemovedNamesakes {
+  CStringArray enabled;
+  CStringArray registered;
+};
+
+// Entries go back to the end of their list. One the list still holds (a
+// rewrite that failed midway may have kept it) is no reason to give up on
+// the rest.
+void PutBack(COptionDicStore& store, const CStringArray& removed, int bEnabledList) {
   for (int i = 0; i < removed.GetSize(); ++i) {
-    if (store.AddToList(removed[i], DICLIST_REGISTERED) != COptionDicStore::kAdded) return;
+    const int result = store.AddToList(removed[i], bEnabledList);
+    if (result != COptionDicStore::kAdded && result != COptionDicStore::kAlreadyListed) return;
   }
+}
+
+// A file that could not be taken over leaves its namesakes registered and
+// enabled as before; registrations first, so that enabling never finds an
+// enabled entry without one.
+void PutBackNamesakes(COptionDicStore& store, const CRemovedNamesakes& removed) {
+  PutBack(store, removed.registered, DICLIST_REGISTERED);
+  PutBack(store, removed.enabled, DICLIST_ENABLED);
+}
+
+int StopPuttingBack(COptionDicStore& store, const CRemovedNamesakes& removed, const char* pszText) {
+  ShowStop(pszText);
+  PutBackNamesakes(store, removed);
+  return CInstallerApp::kStop;
 }
 
 void WaitForRelease(CInstallerApp& app, const char* pszTarget) {
@@ -62,6 +87,47 @@ void WaitForRelease(CInstallerApp& app, const char* pszTarget) {
     if (nPauses == kMaxReleasePauses) return;
     if (app.ProbeTargetFile(pszTarget) != CInstallerApp::kTargetBusy) return;
   }
+}
+
+// CopyFileA carries a read-only source's attribute over to the copy, which
+// no later installation could then replace.
+bool ClearReadOnly(const char* pszPath) {
+  const DWORD dwAttributes = GetFileAttributesA(pszPath);
+  if (dwAttributes == INVALID_FILE_ATTRIBUTES) return false;
+  if ((dwAttributes & FILE_ATTRIBUTE_READONLY) == 0) return true;
+  return SetFileAttributesA(pszPath, dwAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != FALSE;
+}
+
+// The copy is made beside the target under a temporary name and then takes
+// the target's place in one step, so a failure never leaves the target half
+// written. The user agreed to replace the target, so a read-only one (left
+// by an earlier installation) is made writable first.
+bool CopyIntoPlace(const char* pszSource, const char* pszTarget, const char* pszFolder) {
+  char szTemp[MAX_PATH];
+  if (GetTempFileNameA(pszFolder, kTempFilePrefix, 0, szTemp) == 0) return false;
+  bool bPlaced = CopyFileA(pszSource, szTemp, FALSE) && ClearReadOnly(szTemp);
+  if (bPlaced) {
+    ClearReadOnly(pszTarget);
+    bPlaced = MoveFileExA(szTemp, pszTarget, MOVEFILE_REPLACE_EXISTING) != FALSE;
+  }
+  if (!bPlaced) DeleteFileA(szTemp);
+  return bPlaced;
+}
+
+// Takes the registered namesakes out of the enabled and then the registered
+// list and, when the target is held open, has the engine and the input
+// method let go of it.
+int ReleaseNamesakes(CInstallerApp& app, const char* pszTarget, int nFileState, CRemovedNamesakes& removed) {
+  if (app.m_store.RemoveFromList(pszTarget, DICLIST_ENABLED, &removed.enabled) != 0 ||
+      app.m_store.RemoveFromList(pszTarget, DICLIST_REGISTERED, &removed.registered) != 0) {
+    return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
+  }
+  if (nFileState == CInstallerApp::kTargetBusy) {
+    if (!app.NotifyEngine()) return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
+    NotifyImeWindows();
+    WaitForRelease(app, pszTarget);
+  }
+  return CInstallerApp::kGoOn;
 }
 
 int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
@@ -95,29 +161,15 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
     if (AfxMessageBox(strQuestion, kQuestionStyle) == IDNO) return CInstallerApp::kGoOn;
   }
 
-  CStringArray removedEnabled;
-  CStringArray removedRegistered;
-  if (bRegistered) {
-    if (app.m_store.RemoveFromList(strTarget, DICLIST_ENABLED, &removedEnabled) != 0 ||
-        app.m_store.RemoveFromList(strTarget, DICLIST_REGISTERED, &removedRegistered) != 0) {
-      ShowStop(msg::kSettingFailed);
-      return CInstallerApp::kStop;
-    }
-    if (nFileState == CInstallerApp::kTargetBusy) {
-      if (!app.NotifyEngine()) {
-        ShowStop(msg::kSettingFailed);
-        PutBackRegistrations(app.m_store, removedRegistered);
-        return CInstallerApp::kStop;
-      }
-      NotifyImeWindows();
-      WaitForRelease(app, strTarget);
-    }
+  CRemovedNamesakes removed;
+  if (bRegistered && ReleaseNamesakes(app, strTarget, nFileState, removed) == CInstallerApp::kStop) {
+    return CInstallerApp::kStop;
   }
 
-  if (!CopyFileA(strSource, strTarget, FALSE)) {
-    ShowStopFormatted(msg::kCopyFailedFmt, szBaseName);
-    PutBackRegistrations(app.m_store, removedRegistered);
-    return CInstallerApp::kStop;
+  if (!CopyIntoPlace(strSource, strTarget, app.m_strUserDicRoot)) {
+    CString strText;
+    strText.Format(msg::kCopyFailedFmt, szBaseName);
+    return StopPuttingBack(app.m_store, removed, strText);
   }
 
   switch (app.m_store.AddToList(strTarget, DICLIST_REGISTERED)) {
@@ -126,11 +178,9 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
       app.m_installedDics.Add(strTarget);
       return CInstallerApp::kGoOn;
     case COptionDicStore::kListFull:
-      ShowStop(msg::kRegisterLimit);
-      return CInstallerApp::kStop;
+      return StopPuttingBack(app.m_store, removed, msg::kRegisterLimit);
     default:
-      ShowStop(msg::kSettingFailed);
-      return CInstallerApp::kStop;
+      return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
   }
 }
 

@@ -136,7 +136,9 @@ TEST_F(CopyRegisterTest, RegisteredDestinationThatStaysBusyIsProbedTenTimesThenC
   EXPECT_EQ(1 + 10, Probes(kLegal));
   EXPECT_EQ(1, fakewin::CountCalls("CopyFileA"));
   EXPECT_EQ((Strings{kKeep, kOldLegal, kLegal, kOtherLegal}), lib().List(kRegistered));
-  EXPECT_EQ(Strings{kKeep}, lib().List(kEnabled));
+  EXPECT_EQ((Strings{kKeep, kLegal}), lib().List(kEnabled));
+  EXPECT_EQ("old", fakewin::FileContent(kLegal));
+  EXPECT_EQ(Strings{"Legal.dic"}, fakewin::ListFolder(kUserDicRoot)) << "the temporary copy is gone";
   EXPECT_EQ(0, fakewin::OpenHandleCount());
 }
 
@@ -167,7 +169,7 @@ TEST_F(CopyRegisterTest, RegisteredBusyDestinationReleasedByTheImeIsCopiedAfterO
   EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
 }
 
-TEST_F(CopyRegisterTest, EngineRefusalPutsRegistrationsBackWithoutTouchingTheFile) {
+TEST_F(CopyRegisterTest, EngineRefusalPutsBothListsBackWithoutTouchingTheFile) {
   AddSource("Legal.dic");
   Lists({kOldLegal, kLegal, kKeep, kOtherLegal}, {kOldLegal, kKeep});
   fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
@@ -179,16 +181,16 @@ TEST_F(CopyRegisterTest, EngineRefusalPutsRegistrationsBackWithoutTouchingTheFil
 
   EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed}), MessageTexts());
   EXPECT_EQ((Strings{kKeep, kOldLegal, kLegal, kOtherLegal}), lib().List(kRegistered));
-  EXPECT_EQ(Strings{kKeep}, lib().List(kEnabled));
+  EXPECT_EQ((Strings{kKeep, kOldLegal}), lib().List(kEnabled));
   EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
   EXPECT_EQ(0, fakewin::SleepCount());
   EXPECT_EQ("old", fakewin::FileContent(kLegal));
 }
 
-TEST_F(CopyRegisterTest, PutBackStopsAtTheFirstEntryTheListDoesNotTake) {
+TEST_F(CopyRegisterTest, PutBackGoesOnPastAnEntryTheListStillHolds) {
   AddSource("Legal.dic");
   // The same path twice, as a list edited by other means may hold it: its
-  // second put-back answers "already listed".
+  // second put-back answers "already listed", and the rest still go back.
   Lists({kOldLegal, kKeep, kOldLegal, kOtherLegal}, {});
   fakewin::FailNth("CopyFileA", 1, ERROR_ACCESS_DENIED);
   fakewin::ScriptMessageBoxes({IDYES});
@@ -197,7 +199,7 @@ TEST_F(CopyRegisterTest, PutBackStopsAtTheFirstEntryTheListDoesNotTake) {
   EXPECT_EQ(0, app().InstallDictionaries());
 
   EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed}), MessageTexts());
-  EXPECT_EQ((Strings{kKeep, kOldLegal}), lib().List(kRegistered));
+  EXPECT_EQ((Strings{kKeep, kOldLegal, kOtherLegal}), lib().List(kRegistered));
 }
 
 TEST_F(CopyRegisterTest, CopyFailureStopsAndKeepsEarlierInstallations) {
@@ -213,7 +215,7 @@ TEST_F(CopyRegisterTest, CopyFailureStopsAndKeepsEarlierInstallations) {
 
   EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed}), MessageTexts());
   EXPECT_EQ((Strings{Dest("First.dic"), kOldLegal}), lib().List(kRegistered));
-  EXPECT_TRUE(lib().List(kEnabled).empty());
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
   EXPECT_EQ(Strings{Dest("First.dic")}, ToStrings(app().m_installedDics));
   EXPECT_FALSE(fakewin::FileExists(Dest("Never.dic")));
 }
@@ -242,6 +244,36 @@ TEST_F(CopyRegisterTest, RegistrationRefusedAfterTheCopyKeepsItAndStops) {
   EXPECT_EQ((std::vector<UINT>{kStopStyle, kQuestionStyle, kStopStyle}), MessageStyles());
   EXPECT_EQ(2, fakewin::CountCalls("CopyFileA"));
   EXPECT_TRUE(app().m_installedDics.IsEmpty());
+}
+
+TEST_F(CopyRegisterTest, RegistrationFailingAfterTheCopyPutsBothListsBack) {
+  AddSource("Legal.dic", "new");
+  Lists({kOldLegal}, {kOldLegal});
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+  // Writes: the enabled count, the registered count, then the new entry.
+  lib().FailNth(testhost::kSetRegValue, 3, 5);
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed}), MessageTexts());
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kRegistered));
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
+  EXPECT_EQ("new", fakewin::FileContent(kLegal));
+}
+
+TEST_F(CopyRegisterTest, ReadOnlyCopiesAreReplacedAndNeverInstalledReadOnly) {
+  fakewin::AddFile(std::string(kSourceFolder) + "\\Legal.dic", "new", FILE_ATTRIBUTE_READONLY);
+  fakewin::AddFile(kLegal, "old", FILE_ATTRIBUTE_READONLY);  // an earlier installation's copy
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  EXPECT_EQ(Strings{kLegalQuestionExists}, MessageTexts());
+  EXPECT_EQ("new", fakewin::FileContent(kLegal));
+  EXPECT_EQ(0u, fakewin::FileAttributes(kLegal) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Strings{"Legal.dic"}, fakewin::ListFolder(kUserDicRoot));
 }
 
 TEST_F(CopyRegisterTest, StaleRegistrationsArePrunedBeforeTheFirstCopy) {
@@ -293,7 +325,7 @@ TEST_F(CopyRegisterTest, FailedPruningStopsBeforeAnyFile) {
   EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
 }
 
-TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStopsAndTheEnabledListGoesFirst) {
+TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStopsWithBothListsAsBefore) {
   AddSource("Legal.dic");
   Lists({kOldLegal}, {kOldLegal});
   ReadyApp();
@@ -305,11 +337,11 @@ TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStopsAndTheEnabledListGoesFir
   EXPECT_EQ(Strings{kOldLegal}, lib().List(kRegistered));
 
   // Emptying the enabled list takes one write (its count); the registered
-  // list's first write fails, and the enabled list stays reduced.
+  // list's first write fails, and the enabled entry goes back.
   lib().FailNth(testhost::kSetRegValue, 2, 5);
   fakewin::ScriptMessageBoxes({IDYES});
   EXPECT_EQ(0, app().InstallDictionaries());
-  EXPECT_TRUE(lib().List(kEnabled).empty());
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
   EXPECT_EQ(Strings{kOldLegal}, lib().List(kRegistered));
 
   EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed, kLegalQuestionRegistered, kSettingFailed}),
