@@ -13,6 +13,10 @@ namespace {
 
 const UINT kQuestionStyle = MB_YESNO | MB_ICONEXCLAMATION;
 const char kTargetPathFormat[] = "%s\\%s.dic";
+const char kDicSuffix[] = ".dic";
+
+// Path buffers of the host hold 259 bytes and the NUL.
+const int kPathBufferSize = MAX_PATH;
 
 // The engine and the input method's windows need a moment to let go of a
 // file after they were told to: up to 11 pauses with a probe between each.
@@ -130,14 +134,41 @@ int ReleaseNamesakes(CInstallerApp& app, const char* pszTarget, int nFileState, 
   return CInstallerApp::kGoOn;
 }
 
-int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
-  // Source paths fit in 260 bytes (longer ones were refused when the sources
-  // were collected), so the base name is never cut.
+// Where a source file goes: its base name with ".dic" in the user
+// dictionary folder. Source paths fit in 260 bytes (longer ones were refused
+// when the sources were collected), so the base name is never cut.
+struct CTarget {
   char szBaseName[AFX_MAX_FNAME];
-  AfxSplitPath(strSource, nullptr, nullptr, szBaseName, nullptr);
+  CString strPath;
+};
 
-  CString strTarget;
-  strTarget.Format(kTargetPathFormat, static_cast<const char*>(app.m_strUserDicRoot), szBaseName);
+void FormTarget(const CInstallerApp& app, const char* pszSource, CTarget& target) {
+  AfxSplitPath(pszSource, nullptr, nullptr, target.szBaseName, nullptr);
+  target.strPath.Format(kTargetPathFormat, static_cast<const char*>(app.m_strUserDicRoot), target.szBaseName);
+}
+
+// The host reads its lists back into 260-byte buffers: a target it could not
+// read back would be registered anew on every run. Every file is checked
+// before anything changes.
+int CheckTargetPaths(const CInstallerApp& app) {
+  CTarget target;
+  for (int i = 0; i < app.m_sourceDics.GetSize(); ++i) {
+    FormTarget(app, app.m_sourceDics[i], target);
+    if (target.strPath.GetLength() >= kPathBufferSize) {
+      CString strFileName(target.szBaseName);
+      strFileName += kDicSuffix;
+      ShowStopFormatted(msg::kTargetPathTooLongFmt, strFileName);
+      return CInstallerApp::kStop;
+    }
+  }
+  return CInstallerApp::kGoOn;
+}
+
+int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
+  CTarget target;
+  FormTarget(app, strSource, target);
+  const char* pszBaseName = target.szBaseName;
+  const CString& strTarget = target.strPath;
 
   const int nFound = app.m_store.FindInList(strTarget, DICLIST_REGISTERED);
   // Not knowing whether a namesake is registered, the step could neither ask
@@ -157,7 +188,7 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   }
   if (pszQuestion) {
     CString strQuestion;
-    strQuestion.Format(pszQuestion, szBaseName);
+    strQuestion.Format(pszQuestion, pszBaseName);
     if (AfxMessageBox(strQuestion, kQuestionStyle) == IDNO) return CInstallerApp::kGoOn;
   }
 
@@ -168,7 +199,7 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
 
   if (!CopyIntoPlace(strSource, strTarget, app.m_strUserDicRoot)) {
     CString strText;
-    strText.Format(msg::kCopyFailedFmt, szBaseName);
+    strText.Format(msg::kCopyFailedFmt, pszBaseName);
     return StopPuttingBack(app.m_store, removed, strText);
   }
 
@@ -187,6 +218,7 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
 }  // namespace
 
 int CInstallerApp::InstallDictionaries() {
+  if (!CheckTargetPaths(*this)) return kStop;
   if (PruneMissingRegistrations() != 0) {
     ShowStop(msg::kRegisterFailed);
     return kStop;

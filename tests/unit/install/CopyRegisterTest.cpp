@@ -308,6 +308,22 @@ TEST_F(CopyRegisterTest, PruningDropsOnlyWhatIsReallyGone) {
   EXPECT_EQ(Strings{kDenied}, lib().List(kEnabled));
 }
 
+TEST_F(CopyRegisterTest, ATargetPathOf260BytesStopsBeforeAnythingChanges) {
+  AddSource("A.dic");  // 256 bytes at the destination
+  AddSource("Legal.dic");
+  const std::string root = "C:\\" + std::string(247, 'D');
+  lib().SetUserDicRoot(root);
+  lib().SetList(kRegistered, {"D:\\Gone\\Old.dic"});
+  ReadyApp();
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ(Strings{"インストール先の辞書のパスが長すぎます.処理を中止します.\n\n辞書 : Legal.dic"}, MessageTexts());
+  EXPECT_EQ(std::vector<UINT>{kStopStyle}, MessageStyles());
+  EXPECT_EQ(Strings{"D:\\Gone\\Old.dic"}, lib().List(kRegistered));
+  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
+}
+
 TEST_F(CopyRegisterTest, FailedPruningStopsBeforeAnyFile) {
   AddSource("Legal.dic");
   lib().SetList(kRegistered, {"D:\\Gone\\Old.dic"});
