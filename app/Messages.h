@@ -29,6 +29,8 @@ inline constexpr char kEnableLimit[] =
 // A source path too long for the 260-byte path buffers; the argument is the
 // file name as found in the source folder.
 inline constexpr char kSourcePathTooLongFmt[] = "インストールする辞書のパスが長すぎます.処理を中止します.\n\n辞書 : %s";
+// The source folder's listing failed before its end.
+inline constexpr char kSourceListFailed[] = "インストールする辞書の一覧を取得できません.処理を中止します.";
 // A destination path the host could not read back from its 260-byte
 // buffers; the argument is the file name in the user dictionary folder.
 inline constexpr char kTargetPathTooLongFmt[] = "インストール先の辞書のパスが長すぎます.処理を中止します.\n\n辞書 : %s";

@@ -123,28 +123,33 @@ int CInstallerApp::CollectSourceDics(CStringArray& list) {
 
   WIN32_FIND_DATAA findData;
   CScopedFindHandle find(FindFirstFileA(strFolder + kAllEntriesPattern, &findData));
-  if (find.IsValid()) {
-    do {
-      if ((findData.dwFileAttributes & kSkippedAttributes) != 0) continue;
-      // cFileName is the system's, always terminated within MAX_PATH.
-      if (!HasDicSuffix(findData.cFileName)) continue;
-      // The copy step and the host keep paths in 260-byte buffers; a longer
-      // one is refused now, before anything has been changed.
-      if (strFolder.GetLength() + 1 + static_cast<int>(strlen(findData.cFileName)) >= kPathBufferSize) {
-        CString strText;
-        strText.Format(msg::kSourcePathTooLongFmt, findData.cFileName);
-        find.Close();
-        list.RemoveAll();
-        ShowStop(strText);
-        return kStop;
-      }
-      CString strPath;
-      strPath.Format("%s\\%s", static_cast<const char*>(strFolder), findData.cFileName);
-      list.Add(strPath);
-    } while (FindNextFileA(find.Get(), &findData));
+  DWORD dwListingEnd = ERROR_NO_MORE_FILES;
+  for (BOOL bEntry = find.IsValid(); bEntry; bEntry = FindNextFileA(find.Get(), &findData)) {
+    if ((findData.dwFileAttributes & kSkippedAttributes) != 0) continue;
+    // cFileName is the system's, always terminated within MAX_PATH.
+    if (!HasDicSuffix(findData.cFileName)) continue;
+    // The copy step and the host keep paths in 260-byte buffers; a longer
+    // one is refused now, before anything has been changed.
+    if (strFolder.GetLength() + 1 + static_cast<int>(strlen(findData.cFileName)) >= kPathBufferSize) {
+      find.Close();
+      list.RemoveAll();
+      ShowStopFormatted(msg::kSourcePathTooLongFmt, findData.cFileName);
+      return kStop;
+    }
+    CString strPath;
+    strPath.Format("%s\\%s", static_cast<const char*>(strFolder), findData.cFileName);
+    list.Add(strPath);
   }
+  if (find.IsValid()) dwListingEnd = GetLastError();
   find.Close();
 
+  // A listing cut short would install some dictionaries and silently leave
+  // out the rest.
+  if (dwListingEnd != ERROR_NO_MORE_FILES) {
+    list.RemoveAll();
+    ShowStop(msg::kSourceListFailed);
+    return kStop;
+  }
   if (list.IsEmpty()) {
     ShowStop(msg::kNoSourceDics);
     return kStop;

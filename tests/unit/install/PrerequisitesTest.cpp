@@ -125,10 +125,16 @@ TEST_F(PrerequisitesTest, ProgramPathWithoutAFaithfulFolderIsReportedAsLackOfMem
   EXPECT_EQ(1, app().GetSourceFolder(folder));
   EXPECT_EQ(wholeFolder + "option", folder.GetString());
 
+  // Cut inside its folder part and left without a NUL, as Windows XP does.
+  fakewin::SetModuleNameCutWithoutNul(true);
+  fakewin::SetModuleFileName("C:\\" + std::string(300, 'd') + "\\LexPlant.exe");
+  EXPECT_EQ(0, app().GetSourceFolder(folder));
+  fakewin::SetModuleNameCutWithoutNul(false);
+
   fakewin::SetModuleFileName("C:\\KIT\\LexPlant.exe");
   fakewin::FailNth("GetModuleFileNameA", 1);
   EXPECT_EQ(0, app().PrepareSources());
-  EXPECT_EQ((Strings{kOutOfMemory, kOutOfMemory, kOutOfMemory, kOutOfMemory}), MessageTexts());
+  EXPECT_EQ((Strings{kOutOfMemory, kOutOfMemory, kOutOfMemory, kOutOfMemory, kOutOfMemory}), MessageTexts());
   EXPECT_TRUE(lib().CallsOf(testhost::kGenerateUserDicRootPath).empty());
 }
 
@@ -151,6 +157,22 @@ TEST_F(PrerequisitesTest, CollectsDicFilesByNameAndAttributes) {
             ToStrings(app().m_sourceDics));
   EXPECT_STREQ(kUserDicRoot, app().m_strUserDicRoot);
   EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_EQ(0, fakewin::OpenHandleCount());
+}
+
+TEST_F(PrerequisitesTest, AListingThatFailsBeforeItsEndStopsBeforeAnythingIsAsked) {
+  AddSource("A.dic");
+  AddSource("B.dic");
+  MakeApp();
+  // The listing gives ".", "..", A.dic, then fails instead of giving B.dic.
+  fakewin::FailNth("FindNextFileA", 3, ERROR_GEN_FAILURE);
+
+  EXPECT_EQ(0, app().PrepareSources());
+
+  EXPECT_EQ(Strings{"インストールする辞書の一覧を取得できません.処理を中止します."}, MessageTexts());
+  EXPECT_EQ(std::vector<UINT>{kStopStyle}, MessageStyles());
+  EXPECT_EQ(0, app().m_sourceDics.GetSize());
+  EXPECT_TRUE(lib().CallsOf(testhost::kGenerateUserDicRootPath).empty());
   EXPECT_EQ(0, fakewin::OpenHandleCount());
 }
 
