@@ -19,6 +19,24 @@ const char kToolkitWindowClass[] = "HRN10_DICMANAGER_MAIN";
 const char kToolkitPathFormat[] = "%s\\CMD\\HRNDIC.EXE";
 const DWORD kCreationStyle = WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE;
 
+// The main window: hidden for the whole run, without menu or Close item.
+void CreateHiddenFrame(CWinApp& app) {
+  CMainFrame* pFrame = new CMainFrame;
+  app.m_pMainWnd = pFrame;
+  // A frame whose window cannot be created has deleted itself; the installer
+  // then runs with unowned dialogs rather than touching a dead object.
+  if (!pFrame->LoadFrame(IDR_MAINFRAME, kCreationStyle, nullptr, nullptr)) {
+    app.m_pMainWnd = nullptr;
+    return;
+  }
+  HWND hFrame = pFrame->m_hWnd;
+  ::SetMenu(hFrame, nullptr);
+  ::RemoveMenu(::GetSystemMenu(hFrame, FALSE), SC_CLOSE, MF_BYCOMMAND);
+  HICON hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+  ::SendMessageA(hFrame, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hIcon));
+  ::SendMessageA(hFrame, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
+}
+
 }  // namespace
 
 CInstallerApp::CInstallerApp() = default;
@@ -28,29 +46,17 @@ CInstallerApp::~CInstallerApp() = default;
 BOOL CInstallerApp::InitInstance() {
   Enable3dControls();
 
-  CMainFrame* pFrame = new CMainFrame;
-  m_pMainWnd = pFrame;
-  // A frame whose window cannot be created deletes itself; the installer
-  // then runs with unowned dialogs rather than touching a dead object.
-  if (pFrame->LoadFrame(IDR_MAINFRAME, kCreationStyle, nullptr, nullptr)) {
-    HWND hFrame = pFrame->m_hWnd;
-    ::SetMenu(hFrame, nullptr);
-    ::RemoveMenu(::GetSystemMenu(hFrame, FALSE), SC_CLOSE, MF_BYCOMMAND);
-    HICON hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    ::SendMessageA(hFrame, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hIcon));
-    ::SendMessageA(hFrame, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
-  } else {
-    m_pMainWnd = nullptr;
-  }
-
+  // Running out of memory while the frame is made means the same to the
+  // user as running out during the installation.
   try {
+    CreateHiddenFrame(*this);
     RunInstall();
   } catch (CException* e) {
     ShowStop(msg::kOutOfMemory);
     e->Delete();
   } catch (const std::bad_alloc&) {
-    // The standard library's own exhaustion, should any slip past the
-    // framework's allocators, means the same to the user.
+    // The standard library's own exhaustion, such as that of new, means the
+    // same to the user.
     ShowStop(msg::kOutOfMemory);
   }
   return FALSE;

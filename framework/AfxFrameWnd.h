@@ -13,7 +13,7 @@ class CFrameWnd : public CWnd {
   ~CFrameWnd() override;
 
   // Creates the frame hidden unless the style says otherwise. When creation
-  // fails after the window existed, the frame has deleted itself.
+  // fails or throws, the frame has deleted itself.
   virtual BOOL LoadFrame(UINT nIDResource, DWORD dwDefaultStyle = WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE,
                          CWnd* pParentWnd = nullptr, void* pContext = nullptr);
   // Base version: a frame without a class name gets the framework's frame

@@ -96,8 +96,15 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
   cs.lpszName = lpszWindowName;
   cs.lpszClass = lpszClassName;
   cs.dwExStyle = dwExStyle;
-  if (!PreCreateWindow(cs)) {
-    PostNcDestroy();
+  BOOL bPrepared = FALSE;
+  try {
+    bPrepared = PreCreateWindow(cs);
+  } catch (...) {
+    AbandonCreation();
+    throw;
+  }
+  if (!bPrepared) {
+    AbandonCreation();
     return FALSE;
   }
 
@@ -110,9 +117,19 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
   g_pWndInit = pWndOuter;
   // When creation failed after the first message, the window is gone and
   // this object may have deleted itself in PostNcDestroy: touch nothing.
-  if (hWnd != nullptr && bNoMessage) Attach(hWnd);
+  if (hWnd != nullptr && bNoMessage) {
+    Attach(hWnd);
+  } else if (hWnd == nullptr && bNoMessage) {
+    AbandonCreation();
+  }
   AfxRethrowParkedException();
   return hWnd != nullptr ? TRUE : FALSE;
+}
+
+void CWnd::AbandonCreation() {
+  CWinApp* pApp = AfxGetApp();
+  if (pApp != nullptr && pApp->m_pMainWnd == this) pApp->m_pMainWnd = nullptr;
+  PostNcDestroy();
 }
 
 BOOL CWnd::DestroyWindow() {

@@ -25,6 +25,8 @@ class CWnd : public CCmdTarget {
   HWND Detach();
 
   // Creates a child window; PreCreateWindow may change every argument.
+  // When creation fails, or PreCreateWindow throws, the object has gone
+  // through PostNcDestroy (a frame has deleted itself).
   virtual BOOL Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
                       UINT nID, void* pContext = nullptr);
   BOOL CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, int x, int y, int nWidth,
@@ -60,6 +62,11 @@ class CWnd : public CCmdTarget {
   LRESULT Default();
 
  private:
+  // Creation failed before the window procedure ever saw this object, so no
+  // WM_NCDESTROY will come: stop being the main window and let the object go
+  // as that message would have (a frame deletes itself).
+  void AbandonCreation();
+
   friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
   const MSG* m_pCurrentMsg;
 };

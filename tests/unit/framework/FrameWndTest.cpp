@@ -20,6 +20,7 @@ class PaneFrame : public TrackedFrame {
  public:
   using TrackedFrame::TrackedFrame;
   BOOL PreCreateWindow(CREATESTRUCTA& cs) override {
+    if (failPreCreate) AfxThrowMemoryException();
     if (!CFrameWnd::PreCreateWindow(cs)) return FALSE;
     styleAsked = static_cast<DWORD>(cs.style);
     cs.style = static_cast<LONG>(kReplacedStyle);
@@ -36,6 +37,7 @@ class PaneFrame : public TrackedFrame {
   CWnd pane;
   DWORD styleAsked = 0;
   bool failCreate = false;
+  bool failPreCreate = false;
   CWnd* focusFrom = nullptr;
 };
 
@@ -149,6 +151,19 @@ TEST_F(FrameWndTest, ExceptionDuringCreationReachesTheCallerWithNothingLeft) {
   EXPECT_FALSE(alive) << "a frame whose window went deletes itself";
   EXPECT_EQ(nullptr, app.m_pMainWnd);
   EXPECT_TRUE(fakewin::ProgramWindows().empty());
+}
+
+TEST_F(FrameWndTest, AFrameWhoseWindowNeverExistedDeletesItselfToo) {
+  MakeFrame();
+  fakewin::FailNth("CreateWindowExA", 1);  // refused before any message
+  EXPECT_FALSE(frame->LoadFrame(fwtest::kFrameId));
+  EXPECT_FALSE(alive);
+  EXPECT_EQ(nullptr, app.m_pMainWnd);
+
+  MakeFrame()->failPreCreate = true;
+  EXPECT_THROW(frame->LoadFrame(fwtest::kFrameId), CMemoryException*);
+  EXPECT_FALSE(alive);
+  EXPECT_EQ(nullptr, app.m_pMainWnd);
 }
 
 TEST_F(FrameWndTest, AWindowObjectTakesItsWindowWithIt) {
