@@ -169,6 +169,25 @@ TEST_F(CopyRegisterTest, RegisteredBusyDestinationReleasedByTheImeIsCopiedAfterO
   EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
 }
 
+TEST_F(CopyRegisterTest, ATargetRegisteredAgainMeanwhileCountsAsInstalled) {
+  AddSource("Legal.dic", "new");
+  Lists({kLegal}, {});
+  const int hold = fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
+  // Something registers the target again while the engine lets go of it.
+  engine().OnCall([&] {
+    lib().SetList(kRegistered, {kLegal});
+    fakewin::ReleaseForeignOpen(hold);
+  });
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  EXPECT_EQ(Strings{kLegal}, lib().List(kRegistered));
+  EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
+  EXPECT_EQ("new", fakewin::FileContent(kLegal));
+}
+
 TEST_F(CopyRegisterTest, EngineRefusalPutsBothListsBackWithoutTouchingTheFile) {
   AddSource("Legal.dic");
   Lists({kOldLegal, kLegal, kKeep, kOtherLegal}, {kOldLegal, kKeep});

@@ -78,7 +78,7 @@ TEST_F(PrerequisitesTest, MissingHostIsReportedBeforeTheStoreIsTested) {
 
   fakewin::SetRegString(HKEY_LOCAL_MACHINE, kHostKey, "InstallPath", kInstallPath);
   EXPECT_EQ(0, app().CheckHostInstalled());
-  EXPECT_EQ((Strings{kNotInstalled, kInvalid}), MessageTexts());
+  ASSERT_EQ((Strings{kNotInstalled, kInvalid}), MessageTexts());
   EXPECT_EQ((std::vector<UINT>{kStopStyle, kStopStyle}), MessageStyles());
   EXPECT_EQ(std::string(kTitle), fakewin::MessageBoxes()[1].caption);
 }

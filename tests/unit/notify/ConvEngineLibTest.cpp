@@ -100,6 +100,8 @@ TEST_F(ConvEngineLibTest, OnlyTheLow16BitsOfTheEngineResultCount) {
   EXPECT_EQ(CConvEngineLib::kAccepted, lib.SendDictionaryList(m_none, m_none));
   engine().SetResult(1);
   EXPECT_EQ(CConvEngineLib::kRefused, lib.SendDictionaryList(m_none, m_none));
+  engine().SetResult(0x100);  // the high byte of the low 16 bits counts too
+  EXPECT_EQ(CConvEngineLib::kRefused, lib.SendDictionaryList(m_none, m_none));
 }
 
 TEST_F(ConvEngineLibTest, MissingEntryPointAndFailedAllocationsNeverCallTheEngine) {
