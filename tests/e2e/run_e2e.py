@@ -692,7 +692,8 @@ def scenario_destination_exists(s):
 
 def scenario_busy_stays_busy(s):
     """A registered file that stays held: the copy fails with the base name, the
-    registration is put back, the enabled entry stays removed."""
+    old file is untouched, and the registration and the enabled entry are put
+    back."""
     seeds = s.registered_seed("Legal.dic")
     s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
     s.put_user_file("Legal.dic", b"old legal")
@@ -704,7 +705,7 @@ def scenario_busy_stays_busy(s):
     s.stop_message(MSG_COPY_FAILED.format("Legal"), "the copy-failure message")
     s.expect_end()
     s.equal(s.user_files(), {"Legal.dic": b"old legal"}, "user folder")
-    s.equal(s.lists(), ([path], []), "registered and enabled lists")
+    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
     s.expect_toolkit_starts(0)
 
 
