@@ -273,7 +273,7 @@ CommonLibrary& CommonLibrary::Get() {
   return library;
 }
 
-void CommonLibrary::Install(const std::vector<std::string>& omit) {
+void CommonLibrary::Install(const std::vector<std::string>& omit, const std::string& path) {
   fakewin::Exports all = {
       {kGenerateUserDicRootPath, fakewin::Export(&GenerateUserDicRootPath)},
       {kGetRegValue, fakewin::Export(&GetRegValue)},
@@ -281,7 +281,7 @@ void CommonLibrary::Install(const std::vector<std::string>& omit) {
       {kDeleteRegKeyData, fakewin::Export(&DeleteRegKeyData)},
   };
   for (const std::string& name : omit) all.erase(name);
-  fakewin::AddModule(kCommonLibraryName, all);
+  fakewin::AddModule(path, all);
 }
 
 void CommonLibrary::SetDword(const std::string& path, DWORD value) { Store(path, REG_DWORD, DwordBytes(value)); }

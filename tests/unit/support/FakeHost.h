@@ -13,6 +13,8 @@
 namespace testhost {
 
 inline constexpr char kCommonLibraryName[] = "HRNCMN10.DLL";
+// Where a host puts it: the system folder.
+inline constexpr char kCommonLibraryPath[] = "C:\\WINDOWS\\system32\\HRNCMN10.DLL";
 inline constexpr char kGenerateUserDicRootPath[] = "_QLMS_GenerateUserDicRootPath@12";
 inline constexpr char kGetRegValue[] = "_QLMR_GetRegValueA@28";
 inline constexpr char kSetRegValue[] = "_QLMR_SetRegValueA@28";
@@ -46,8 +48,9 @@ class CommonLibrary {
  public:
   static CommonLibrary& Get();
 
-  // Registers HRNCMN10.DLL with the four exports, less any named in omit.
-  void Install(const std::vector<std::string>& omit = {});
+  // Registers the library at path (the system folder's by default) with the
+  // four exports, less any named in omit.
+  void Install(const std::vector<std::string>& omit = {}, const std::string& path = kCommonLibraryPath);
 
   void SetDword(const std::string& path, DWORD value);
   void SetString(const std::string& path, const std::string& value);
