@@ -6,6 +6,8 @@
 #include <map>
 #include <utility>
 
+#include "store/HostLibrary.h"
+
 namespace testhost {
 namespace {
 
@@ -268,6 +270,13 @@ void Reset() {
 
 // ---- CommonLibrary ----
 
+void ResetWithLoader(fakewin::Loader loader) {
+  fakewin::Reset();
+  Reset();
+  fakewin::SetLoader(loader);
+  HardenLibrarySearch();
+}
+
 CommonLibrary& CommonLibrary::Get() {
   static CommonLibrary library;
   return library;
@@ -366,10 +375,10 @@ Engine& Engine::Get() {
   return engine;
 }
 
-void Engine::Install(const std::string& installPath, bool withEntryPoint) {
+void Engine::Install(const std::string& installPath, bool withEntryPoint, const std::vector<std::string>& imports) {
   fakewin::Exports exports;
   if (withEntryPoint) exports[kEngineEntry] = fakewin::Export(&EngineTop);
-  fakewin::AddModule(installPath + kEngineModuleSuffix, exports);
+  fakewin::AddModule(installPath + kEngineModuleSuffix, exports, imports);
 }
 
 void Engine::SetResult(int result) { Eng().result = result; }

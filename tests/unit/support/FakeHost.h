@@ -25,6 +25,13 @@ inline constexpr char kEngineEntry[] = "otwc0003_5000gTop";
 // fakewin::Reset().
 void Reset();
 
+// Every generation of the loader, newest first.
+inline constexpr fakewin::Loader kEveryLoader[] = {fakewin::Loader::kCurrent, fakewin::Loader::kDllDirectoryOnly,
+                                                   fakewin::Loader::kNeither};
+// A fresh machine (fakewin and both stand-ins) with that loader, its library
+// search limited as the program limits it at start.
+void ResetWithLoader(fakewin::Loader loader);
+
 // One call that reached the common library, arguments as received.
 struct LibCall {
   std::string function;  // export name
@@ -86,7 +93,9 @@ class Engine {
  public:
   static Engine& Get();
 
-  void Install(const std::string& installPath, bool withEntryPoint = true);
+  // imports: bare names the loader must find when it loads the engine.
+  void Install(const std::string& installPath, bool withEntryPoint = true,
+               const std::vector<std::string>& imports = {});
   void SetResult(int result);  // what the entry point returns (0 accepts)
 
   struct Call {
