@@ -26,8 +26,8 @@ typedef BOOL(WINAPI* PFN_SetDefaultDllDirectories)(DWORD dwDirectoryFlags);
 bool IsAbsolutePath(const char* psz) {
   if (psz == nullptr) return false;
   const unsigned char c = static_cast<unsigned char>(psz[0]);
-  const bool bDrive = ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && psz[1] == ':' &&
-                      (psz[2] == '\\' || psz[2] == '/');
+  const bool bDrive =
+      ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && psz[1] == ':' && (psz[2] == '\\' || psz[2] == '/');
   return bDrive || (psz[0] == '\\' && psz[1] == '\\');
 }
 

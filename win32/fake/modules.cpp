@@ -93,7 +93,8 @@ std::vector<std::string> Folders(const Search& search) {
   std::vector<std::string> folders;
   if (search.kind == Search::kFlags || (search.kind == Search::kStandard && st.defaultDirectories != 0)) {
     DWORD flags = search.kind == Search::kFlags ? search.flags : st.defaultDirectories;
-    if (flags & LOAD_LIBRARY_SEARCH_DEFAULT_DIRS) flags |= LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+    if (flags & LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)
+      flags |= LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
     if ((flags & LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR) && !search.loadedFolder.empty())
       folders.push_back(search.loadedFolder);
     if (flags & LOAD_LIBRARY_SEARCH_APPLICATION_DIR) folders.push_back(FolderOf(st.moduleFileName));

@@ -165,8 +165,8 @@ TEST_F(FakeModulesTest, ImportsFollowTheSearchOfTheLoadingCall) {
   FreeLibrary(h);
   EXPECT_FALSE(fakewin::IsModuleLoaded("C:\\KIT\\HELPER.DLL"));
 
-  for (DWORD flags : {DWORD{LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32},
-                      DWORD{LOAD_WITH_ALTERED_SEARCH_PATH}}) {
+  for (DWORD flags :
+       {DWORD{LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32}, DWORD{LOAD_WITH_ALTERED_SEARCH_PATH}}) {
     h = LoadLibraryExA(engine.c_str(), nullptr, flags);
     ASSERT_NE(nullptr, h);
     EXPECT_EQ(1, fakewin::ModuleRefCount("C:\\Host\\CMD\\HELPER.DLL"));
@@ -181,8 +181,8 @@ TEST_F(FakeModulesTest, ImportsFollowTheSearchOfTheLoadingCall) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
   fakewin::SetLoader(fakewin::Loader::kCurrent);
   EXPECT_EQ(nullptr, LoadLibraryExA("ENGINE.DLL", nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR));
-  EXPECT_EQ(nullptr, LoadLibraryExA(engine.c_str(), nullptr,
-                                    LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_WITH_ALTERED_SEARCH_PATH));
+  EXPECT_EQ(nullptr,
+            LoadLibraryExA(engine.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_WITH_ALTERED_SEARCH_PATH));
 
   // A missing import fails the load and leaves nothing loaded.
   fakewin::RemoveFile("C:\\Host\\CMD\\HELPER.DLL");
