@@ -1,5 +1,5 @@
-// CInstallerApp: the installer. Its one global instance binds the host's
-// common library on construction; InitInstance runs the whole installation
+// CInstallerApp: the installer. Its one global instance limits the process's
+// library search, then binds the host's common library on construction; InitInstance runs the whole installation
 // once, inside a hidden main frame, and returns FALSE so that the process
 // ends without a message loop.
 //
@@ -10,9 +10,12 @@
 #include <windows.h>
 
 #include "framework/Afx.h"
+#include "store/HostLibrary.h"
 #include "store/OptionDicStore.h"
 
-class CInstallerApp : public CWinApp {
+// The hardening base comes first, so the library search is limited before
+// m_store loads anything.
+class CInstallerApp : private CLibrarySearchHardening, public CWinApp {
  public:
   CInstallerApp();
   ~CInstallerApp() override;

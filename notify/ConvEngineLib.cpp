@@ -5,6 +5,7 @@
 #include "install/HostInstallPath.h"
 #include "install/ScopedHandles.h"
 #include "store/BindEntryPoint.h"
+#include "store/HostLibrary.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ int CConvEngineLib::Load() {
   if (m_hEngineLib != nullptr) return 1;
   char szPath[MAX_PATH];
   if (!GetEnginePath(szPath)) return 0;
-  m_hEngineLib = LoadLibraryA(szPath);
+  // What the engine imports comes from its own folder and the system folder.
+  m_hEngineLib = LoadLibraryByFullPath(szPath);
   return m_hEngineLib != nullptr ? 1 : 0;
 }
 

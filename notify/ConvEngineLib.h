@@ -1,6 +1,8 @@
 // CConvEngineLib: binding to the host's conversion engine HRNCNV.DLL, found
-// as "<InstallPath>\CMD\HRNCNV.DLL". The library is loaded by the constructor
-// and freed by the destructor, so it lives for one hand-over.
+// as "<InstallPath>\CMD\HRNCNV.DLL" (an absolute path, else not at all); its
+// imports come from its own folder and the system folder. The library is
+// loaded by the constructor and freed by the destructor, so it lives for one
+// hand-over.
 #pragma once
 
 #include <windows.h>

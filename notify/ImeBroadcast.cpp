@@ -13,6 +13,9 @@ const LPARAM kReloadCode = 1975;
 // A hung input method must not hold the installer forever; a window that
 // answers within this bound has handled the notification when the send returns.
 const UINT kSendTimeoutMs = 5000;
+// Not SMTO_BLOCK: a window that sends to this thread while it handles the
+// notification must be answered, or the two wait on each other for the bound.
+const UINT kSendFlags = SMTO_NORMAL | SMTO_ABORTIFHUNG;
 
 bool HasMarker(HWND hWnd) {
   char szTitle[kTitleBufferSize] = {};
@@ -23,8 +26,7 @@ bool HasMarker(HWND hWnd) {
 
 void SendReload(HWND hWnd) {
   DWORD_PTR dwResult = 0;
-  SendMessageTimeoutA(hWnd, WM_IME_NOTIFY, IMN_PRIVATE, kReloadCode, SMTO_BLOCK | SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                      &dwResult);
+  SendMessageTimeoutA(hWnd, WM_IME_NOTIFY, IMN_PRIVATE, kReloadCode, kSendFlags, kSendTimeoutMs, &dwResult);
 }
 
 }  // namespace

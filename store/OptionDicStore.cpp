@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "store/BindEntryPoint.h"
+#include "store/HostLibrary.h"
 #include "store/OptionDicStoreInternal.h"
 
 namespace {
@@ -39,7 +40,11 @@ COptionDicStore::COptionDicStore()
       m_pfnGetRegValue(nullptr),
       m_pfnSetRegValue(nullptr),
       m_pfnDeleteRegKeyData(nullptr) {
-  m_hLibrary = LoadLibraryA(kCommonLibraryFile);
+  // Never by bare name: the program's own folder, searched first, may hold
+  // anything a browser downloaded. A search that fails loads nothing.
+  CString strPath;
+  if (FindLibraryOutsideProgramFolder(kCommonLibraryFile, strPath) != kLibraryFound) return;
+  m_hLibrary = LoadLibraryByFullPath(strPath);
   if (!m_hLibrary) return;
   m_pfnGenerateUserDicRootPath =
       BindEntryPoint<PFN_GenerateUserDicRootPath>(m_hLibrary, kExportGenerateUserDicRootPath);

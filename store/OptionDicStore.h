@@ -28,7 +28,8 @@ class COptionDicStore {
   typedef int(__stdcall* PFN_DeleteRegKeyData)(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, DWORD dwKind,
                                                const char* pszPath);
 
-  // Loads the library and looks up its entry points; never fails visibly.
+  // Finds the library outside the program's and the current folder, loads it
+  // by full path and looks up its entry points; never fails visibly.
   COptionDicStore();
   virtual ~COptionDicStore();  // frees the library
   COptionDicStore(const COptionDicStore&) = delete;

@@ -69,6 +69,10 @@ PROGRAM_ICON = "program 128"
 
 KIT = r"C:\KIT"
 E2E_DIR = r"C:\e2e"
+# Written by the library named like the host's that every scenario puts
+# beside LexPlant.exe, whenever anything loads it.
+PLANTED_LOG = r"C:\HRNCMN10.PLANTED.LOG"
+PATH_LIBRARY_DIR = r"C:\HostLib"
 IME_LOG = E2E_DIR + r"\ime.log"
 ASSISTANT = r"C:\Program Files\Heronix\Fumidori\DIC\assist.dic"
 STOP, EXCLAMATION = "stop", "exclamation"
@@ -115,16 +119,19 @@ class Scenario:
 
     # ---- set-up ----
 
-    def prepare(self, dics=None, host=(), seeds=(), kit=KIT, option=True):
+    def prepare(self, dics=None, host=(), seeds=(), kit=KIT, option=True, path=None):
         """Resets the host and lays out the kit with its option folder.
 
         dics maps a file name to its content, or to (content, "h"/"s"/"r")
-        for attributes, or to None for a folder of that name."""
+        for attributes, or to None for a folder of that name. path is a
+        folder added to PATH for the programs the driver starts."""
         self.kit = kit
         self.env.reset()
         kit_dir = self.wine.unix(kit)
         kit_dir.mkdir(parents=True)
         shutil.copy2(self.env.product, kit_dir / "LexPlant.exe")
+        # As if downloaded beside it: nothing may ever load it.
+        shutil.copy2(self.env.planted, kit_dir / "HRNCMN10.DLL")
         commands = ["resetstore", "install", winehost.HOST_KEY_INSTALL_PATH] + list(host)
         for path, value in seeds:
             commands += ["setdw", path, str(value)] if isinstance(value, int) else ["setsz", path, value]
@@ -142,7 +149,10 @@ class Scenario:
                 if attrs:
                     commands += ["attrib", "+" + attrs, f"{kit}\\option\\{name}"]
         self.wine.hostsetup(*commands)
-        self.driver = winehost.Driver(self.wine, self.env.shots, self.name)
+        # Wine adds WINEPATH to the PATH of the programs it starts: the
+        # driver's, and so the installer's.
+        env = dict(self.wine.env, WINEPATH=path) if path else None
+        self.driver = winehost.Driver(self.wine, self.env.shots, self.name, env=env)
 
     def user_root(self):
         return self.env.user_root
@@ -294,6 +304,7 @@ class Scenario:
         is one more failure; the caller ends whatever is left."""
         steps = [("cleaning up", self._end_programs), ("ending the driver", self.driver.quit)] if self.driver else []
         steps.append(("reading the common library's log", self.expect_contract))
+        steps.append(("looking for the planted library's log", self.expect_nothing_planted_ran))
         for what, step in steps:
             try:
                 step()
@@ -315,7 +326,8 @@ class Scenario:
         return winehost.decode_lines(path.read_bytes()) if path.exists() else []
 
     def common_log(self):
-        return self._log(self.wine.system32("HRNCMN10.LOG"))
+        return self._log(self.wine.system32("HRNCMN10.LOG")) + self._log(
+            self.wine.unix(PATH_LIBRARY_DIR + r"\HRNCMN10.LOG"))
 
     def engine_log(self):
         return self._log(self.env.cmd_dir / "HRNCNV.LOG")
@@ -375,6 +387,9 @@ class Scenario:
         self.equal([r for r in self.common_log() if r[0] in ("SetRegValue", "DeleteRegKeyData")], [],
                    "writes through the common library")
 
+    def expect_nothing_planted_ran(self):
+        self.equal(self._log(self.wine.unix(PLANTED_LOG)), [], "loads of the library beside LexPlant.exe")
+
     def expect_contract(self):
         """Every call to the common library as the installer must make it."""
         for r in self.common_log():
@@ -398,6 +413,7 @@ class Env:
     def __init__(self, build):
         self.build = Path(build).resolve()
         self.product = self.build / "LexPlant.exe"
+        self.planted = self.build / "host" / "planted" / "HRNCMN10.DLL"
         self.root = self.build / "e2e"
         self.shots = self.root / "shots"
         self.xvfb = winehost.Xvfb()
@@ -421,12 +437,14 @@ class Env:
 
     def reset(self):
         w = self.wine
-        for d in (w.prefix / "drive_c/KIT", w.unix(E2E_DIR), w.unix(self.user_root).parent.parent):
+        for d in (w.prefix / "drive_c/KIT", w.unix(E2E_DIR), w.unix(self.user_root).parent.parent,
+                  w.unix(PATH_LIBRARY_DIR)):
             shutil.rmtree(d, ignore_errors=True)
         for d in w.prefix.joinpath("drive_c").iterdir():
             if d.name.startswith("ソフト"):
                 shutil.rmtree(d, ignore_errors=True)
-        for f in (w.system32("HRNCMN10.LOG"), w.system32("HRNCMN10.NOROOT"), self.cmd_dir / "HRNCNV.LOG",
+        for f in (w.unix(PLANTED_LOG), w.system32("HRNCMN10.LOG"), w.system32("HRNCMN10.NOROOT"),
+                  self.cmd_dir / "HRNCNV.LOG",
                   self.cmd_dir / "HRNCNV.REFUSE", self.cmd_dir / "HRNDIC.LOG"):
             if f.exists():
                 f.unlink()
@@ -531,6 +549,35 @@ def scenario_broken_host(s):
     s.stop_message(MSG_HOST_INVALID, "the invalid-state message")
     s.expect_end()
     s.expect_untouched()
+
+
+def scenario_library_beside_program(s):
+    """With a library named like the host's beside LexPlant.exe, the install
+    goes through the one in the system folder, and the planted one never
+    loads (checked after every scenario)."""
+    s.prepare({"Legal.DIC": "legal"})
+    s.launch()
+    s.confirm()
+    s.complete(enable=False, launch=False)
+    s.expect_end()
+    s.equal(s.user_files(), {"Legal.dic": b"legal"}, "user folder")
+    s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
+    s.expect(any(r[0] == "SetRegValue" for r in s._log(s.wine.system32("HRNCMN10.LOG"))),
+             "the system folder's library did the writes")
+
+
+def scenario_library_on_path(s):
+    """The host's library only in a folder of PATH is still found there."""
+    s.prepare({"Legal.DIC": "legal"}, host=["nocommon"], path=PATH_LIBRARY_DIR)
+    folder = s.wine.unix(PATH_LIBRARY_DIR)
+    folder.mkdir(parents=True)
+    shutil.copy2(s.wine.host_bin / "HRNCMN10.DLL", folder / "HRNCMN10.DLL")
+    s.launch()
+    s.confirm()
+    s.complete(enable=False, launch=False)
+    s.expect_end()
+    s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
+    s.expect(any(r[0] == "SetRegValue" for r in s._log(folder / "HRNCMN10.LOG")), "the library on PATH did the writes")
 
 
 def scenario_no_dictionaries(s):
@@ -898,7 +945,7 @@ def main():
     scenarios = [(name, fn) for name, fn in SCENARIOS if not args.only or name in args.only]
     winehost.exit_on_termination()
     env = Env(args.build_dir)
-    missing = [p for p in (env.product, env.build / "host" / "uidriver.exe") if not p.exists()]
+    missing = [p for p in (env.product, env.planted, env.build / "host" / "uidriver.exe") if not p.exists()]
     if missing:
         print(f"missing build outputs: {', '.join(map(str, missing))}")
         print(f"0 passed, {len(scenarios)} failed")

@@ -337,9 +337,9 @@ class Dialog:
 class Driver:
     """The UI driver running in the prefix: one command, one answer."""
 
-    def __init__(self, wine, shots_dir=None, shot_prefix="shot"):
+    def __init__(self, wine, shots_dir=None, shot_prefix="shot", env=None):
         self.wine = wine
-        self.proc = subprocess.Popen([wine.loader, str(wine.host_bin / "uidriver.exe")], env=wine.env,
+        self.proc = subprocess.Popen([wine.loader, str(wine.host_bin / "uidriver.exe")], env=env or wine.env,
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL)
         self.sel = selectors.DefaultSelector()

@@ -59,10 +59,14 @@ struct RegKey {
 
 // ---- Modules ---------------------------------------------------------------
 struct Module {
-  std::string fileName;
+  std::string path;
   Exports exports;
-  HMODULE handle;
+  std::vector<std::string> imports;
+  std::vector<HMODULE> bound;  // the modules its imports led to, while loaded
+  HMODULE handle = nullptr;
   int refs = 0;
+  int attaches = 0;
+  bool pinned = false;  // kernel32: never unloaded
 };
 
 // ---- Windows ---------------------------------------------------------------
@@ -151,8 +155,16 @@ struct State {
   std::map<HKEY, std::shared_ptr<RegKey>> openKeys;
   std::set<HKEY> machineKeys;  // open keys below HKEY_LOCAL_MACHINE
 
-  // Modules
+  // Modules and the loader
   std::vector<Module> modules;
+  std::vector<std::string> probes;
+  Loader loader = Loader::kCurrent;
+  std::string windowsFolder = "C:\\WINDOWS";
+  std::string currentFolder = "C:\\KIT";
+  bool dllDirectorySet = false;  // any SetDllDirectoryA: no current folder
+  std::string dllDirectory;
+  DWORD defaultDirectories = 0;  // SetDefaultDllDirectories flags; 0 none
+  std::vector<std::pair<std::string, std::string>> environment;
 
   // Memory
   std::set<void*> globals;
@@ -163,6 +175,9 @@ struct State {
   std::map<HWND, std::unique_ptr<Window>> windows;
   std::vector<HWND> creationOrder;
   std::map<HWND, std::vector<SentMessage>> sent;
+  bool sendBlocked = false;  // inside SendMessageTimeoutA with SMTO_BLOCK
+  bool sendStalled = false;  // a call back could not be answered there
+  DWORD waitedMs = 0;
   HWND focus = nullptr;
   std::deque<MSG> queue;
   bool quitPosted = false;
@@ -185,6 +200,7 @@ struct State {
 
 State& S();
 void RegisterSystemClasses(State& st);
+void AddSystemModules(State& st);
 
 // A fresh handle value, never reused in the life of the process.
 uintptr_t NextHandleValue();

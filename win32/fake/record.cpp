@@ -13,6 +13,7 @@ static void InitDefaults(State& st) {
   st.drives['C'] = std::make_shared<FileNode>();
   st.drives['C']->attributes = FILE_ATTRIBUTE_DIRECTORY;
   RegisterSystemClasses(st);
+  AddSystemModules(st);
 }
 
 static State* NewState() {

@@ -434,6 +434,18 @@ void SetHung(HWND hwnd, bool hung) {
   if (Window* w = Alive(hwnd)) w->hung = hung;
 }
 
+bool SendBackFromForeign(HWND programWindow, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  if (S().sendBlocked) {
+    S().sendStalled = true;
+    return false;
+  }
+  const LRESULT result = Deliver(programWindow, msg, wParam, lParam);
+  if (pResult) *pResult = result;
+  return true;
+}
+
+DWORD WaitedMs() { return S().waitedMs; }
+
 void RemoveForeignWindow(HWND hwnd) {
   Window* w = Alive(hwnd);
   if (w && w->foreign) EraseTree(hwnd);
@@ -599,13 +611,24 @@ LRESULT WINAPI SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lP
   }
   LRESULT result = 0;
   if (w->foreign) {
-    S().sent[hWnd].push_back(SentMessage{hWnd, Msg, wParam, lParam, true, fuFlags, uTimeout});
+    State& st = S();
+    st.sent[hWnd].push_back(SentMessage{hWnd, Msg, wParam, lParam, true, fuFlags, uTimeout});
     if (w->hung) {
+      if (!(fuFlags & SMTO_ABORTIFHUNG)) st.waitedMs += uTimeout;
       SetError(ERROR_TIMEOUT);
       return 0;
     }
     MessageHandler handler = w->handler;
+    st.sendBlocked = (fuFlags & SMTO_BLOCK) != 0;
+    st.sendStalled = false;
     if (handler) result = handler(hWnd, Msg, wParam, lParam);
+    const bool stalled = st.sendStalled;
+    st.sendBlocked = st.sendStalled = false;
+    if (stalled) {
+      st.waitedMs += uTimeout;
+      SetError(ERROR_TIMEOUT);
+      return 0;
+    }
   } else {
     result = Deliver(hWnd, Msg, wParam, lParam);
   }

@@ -72,14 +72,42 @@ void SetRegRaw(HKEY root, const std::string& key, const std::string& name, DWORD
 void DeleteRegKey(HKEY root, const std::string& key);
 int OpenKeyCount();
 
-// ---- Loadable modules ------------------------------------------------------
-// LoadLibraryA(name) finds the module when its argument equals fileName
-// without regard to case (a bare name or a full path, whichever is given
-// here). Exports are looked up by exact name.
+// ---- Loadable modules and the loader's search -------------------------------
+// A module is a file at a full path; AddModule puts the file there too. Its
+// imports are bare names that the loader finds when it loads the module, by
+// the search of the call that loaded it; a missing import fails the load
+// with ERROR_MOD_NOT_FOUND. Loading a bare name takes a loaded module of
+// that name, else searches; a full path loads that file only.
+//
+// The searches, as Windows does them (with SafeDllSearchMode):
+//   standard: program folder, system folder (C:\WINDOWS\system32), 16-bit
+//     system folder (C:\WINDOWS\SYSTEM), Windows folder (C:\WINDOWS),
+//     current folder (C:\KIT by default), PATH. Any SetDllDirectoryA call
+//     takes the current folder out; a non-empty one puts its folder second.
+//   after SetDefaultDllDirectories: the folders its flags name, only.
+//   LOAD_WITH_ALTERED_SEARCH_PATH: standard, with the module's own folder in
+//     place of the program folder.
+//   LOAD_LIBRARY_SEARCH_* flags of LoadLibraryExA: the loaded module's
+//     folder (DLL_LOAD_DIR), the program folder, the system folder.
 using Exports = std::map<std::string, FARPROC>;
-void AddModule(const std::string& fileName, const Exports& exports);
-bool IsModuleLoaded(const std::string& fileName);
-int ModuleRefCount(const std::string& fileName);
+void AddModule(const std::string& path, const Exports& exports, const std::vector<std::string>& imports = {});
+bool IsModuleLoaded(const std::string& path);
+int ModuleRefCount(const std::string& path);
+int AttachCount(const std::string& path);  // times the module was brought in (its entry code ran)
+// Every file the loader looked at, in order, since Reset.
+const std::vector<std::string>& LoaderProbes();
+
+// What kernel32 offers. Current: SetDllDirectoryA, SetDefaultDllDirectories
+// and the LOAD_LIBRARY_SEARCH_* flags (Windows 8, or 7 with KB2533623).
+// DllDirectoryOnly: SetDllDirectoryA alone; the flags are refused with
+// ERROR_INVALID_PARAMETER (XP SP1 to an unpatched 7). Neither: older still.
+enum class Loader { kCurrent, kDllDirectoryOnly, kNeither };
+void SetLoader(Loader loader);
+void SetCurrentFolder(const std::string& folder);
+// Process environment; names compare without regard to case. PATH starts as
+// "C:\WINDOWS\system32;C:\WINDOWS".
+void SetEnvironmentValue(const std::string& name, const std::string& value);
+void RemoveEnvironmentValue(const std::string& name);
 
 template <typename Fn>
 FARPROC Export(Fn* fn) {
@@ -91,12 +119,20 @@ FARPROC Export(Fn* fn) {
 // part in FindWindowA, EnumWindows and EnumChildWindows (children in creation
 // order, depth first), and records every message sent to it. The handler, if
 // any, runs when a message arrives and gives its result. A hung window never
-// answers: SendMessageTimeoutA fails with ERROR_TIMEOUT after its bound, and
-// SendMessageA to it fails the test.
+// answers: SendMessageTimeoutA fails with ERROR_TIMEOUT, at once with
+// SMTO_ABORTIFHUNG, else after its bound; SendMessageA to it fails the test.
 using MessageHandler = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 HWND AddForeignWindow(HWND parent, const std::string& className, const std::string& title,
                       MessageHandler handler = nullptr);
 void SetHung(HWND hwnd, bool hung);
+// For a handler: the other program sends a message to a window of this one
+// and waits for the answer. This program's thread answers only while it is
+// not held in SendMessageTimeoutA with SMTO_BLOCK; there the two wait on each
+// other until the timed send gives up after its bound (ERROR_TIMEOUT).
+// True when answered, with the window's result in *pResult.
+bool SendBackFromForeign(HWND programWindow, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult = nullptr);
+// Milliseconds the program spent in timed sends that ran out.
+DWORD WaitedMs();
 void RemoveForeignWindow(HWND hwnd);
 
 struct SentMessage {

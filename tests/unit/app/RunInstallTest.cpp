@@ -5,6 +5,7 @@
 
 #include <imm.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -140,6 +141,23 @@ TEST_F(RunInstallTest, AFailingCheckShowsOnlyItsOwnMessage) {
   EXPECT_EQ(std::vector<std::string>{kNotInstalled}, MessageTexts());
   EXPECT_EQ(0, fakewin::CountCalls("FindWindowA")) << "no toolkit question before the checks pass";
   EXPECT_TRUE(NothingWritten());
+}
+
+TEST_F(RunInstallTest, TheSearchIsLimitedBeforeTheStoreLooksAndACopyBesideTheProgramNeverRuns) {
+  const char kPlanted[] = "C:\\KIT\\HRNCMN10.DLL";
+  fakewin::AddModule(kPlanted, {});
+  Install();
+  Run();
+  EXPECT_EQ(1, DialogCount(IDD_COMPLETE));  // installed through the system folder's library
+  EXPECT_EQ(0, fakewin::AttachCount(kPlanted));
+  const std::vector<std::string>& calls = fakewin::Calls();
+  auto first = [&](const std::string& call) {
+    return std::find_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(call, 0) == 0; });
+  };
+  const auto search = first("GetFileAttributesA");
+  EXPECT_LT(first("SetDllDirectoryA "), search);
+  EXPECT_LT(first("SetDefaultDllDirectories 2048"), search);
+  EXPECT_LT(search, first("LoadLibraryExA"));
 }
 
 TEST_F(RunInstallTest, TheToolkitQuestionRepeatsUntilCancelled) {

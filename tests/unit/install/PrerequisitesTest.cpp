@@ -83,6 +83,16 @@ TEST_F(PrerequisitesTest, MissingHostIsReportedBeforeTheStoreIsTested) {
   EXPECT_EQ(std::string(kTitle), fakewin::MessageBoxes()[1].caption);
 }
 
+TEST_F(PrerequisitesTest, ACopyBesideTheProgramDoesNotStandInForAMissingLibrary) {
+  const char kPlanted[] = "C:\\KIT\\HRNCMN10.DLL";
+  fakewin::RemoveFile(testhost::kCommonLibraryPath);
+  lib().Install({}, kPlanted);
+  MakeApp();
+  EXPECT_EQ(0, app().CheckHostInstalled());
+  EXPECT_EQ(Strings{kInvalid}, MessageTexts());
+  EXPECT_EQ(0, fakewin::AttachCount(kPlanted));
+}
+
 TEST_F(PrerequisitesTest, SourceFolderIsProgramFolderFollowedByOption) {
   struct Case {
     const char* program;

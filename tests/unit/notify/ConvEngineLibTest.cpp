@@ -122,7 +122,7 @@ TEST_F(ConvEngineLibTest, MissingEntryPointAndFailedAllocationsNeverCallTheEngin
 TEST_F(ConvEngineLibTest, LoadOnALoadedBindingLoadsNothing) {
   CConvEngineLib lib;
   EXPECT_EQ(1, lib.Load());
-  EXPECT_EQ(1, fakewin::CountCalls("LoadLibraryA"));
+  EXPECT_EQ(1, fakewin::CountCalls("LoadLibraryExA"));
   EXPECT_EQ(1, fakewin::ModuleRefCount(kEnginePath));
   lib.Unload();
   EXPECT_FALSE(fakewin::IsModuleLoaded(kEnginePath));
@@ -135,6 +135,21 @@ TEST_F(ConvEngineLibTest, LongestInstallPathThatFitsTheSuffixStillLoads) {
   engine().Install(path);
   CConvEngineLib lib;
   EXPECT_EQ(CConvEngineLib::kAccepted, lib.SendDictionaryList(m_none, m_none));
+}
+
+TEST_F(ConvEngineLibTest, WhatTheEngineImportsComesFromItsFolderNeverTheProgramFolder) {
+  const char kHelper[] = "C:\\Fumidori\\CMD\\ENGHELP.DLL";
+  for (fakewin::Loader loader : testhost::kEveryLoader) {
+    testhost::ResetWithLoader(loader);
+    SetInstallPath(kInstallPath);
+    engine().Install(kInstallPath, true, {"ENGHELP.DLL"});
+    fakewin::AddModule(kHelper, {});
+    fakewin::AddModule("C:\\KIT\\ENGHELP.DLL", {});
+    CConvEngineLib lib;
+    EXPECT_EQ(CConvEngineLib::kAccepted, lib.SendDictionaryList(m_none, m_none));
+    EXPECT_EQ(1, fakewin::ModuleRefCount(kHelper));
+    for (const std::string& probe : fakewin::LoaderProbes()) EXPECT_NE(0u, probe.rfind("C:\\KIT\\", 0)) << probe;
+  }
 }
 
 // Arrangements under which the engine cannot be found.
@@ -151,7 +166,7 @@ TEST_P(ConvEngineLibNoEngineTest, NothingIsLoadedOrAllocated) {
   CConvEngineLib lib;
   EXPECT_EQ(0, lib.Load());
   EXPECT_EQ(CConvEngineLib::kNotLoaded, lib.SendDictionaryList(ListOf({"C:\\a.dic"}), m_none));
-  EXPECT_EQ(0, fakewin::CountCalls("LoadLibraryA"));
+  EXPECT_EQ(0, fakewin::CountCalls("LoadLibraryExA"));
   EXPECT_EQ(0, fakewin::CountCalls("GlobalAlloc"));
 }
 
@@ -164,6 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      fakewin::SetRegString(HKEY_LOCAL_MACHINE, kHostKey, "Other", kInstallPath);
                                    }},
                       NoEngineCase{"EmptyValue", [] { SetInstallPath(""); }},
+                      NoEngineCase{"RelativeInstallPath", [] { SetInstallPath("Fumidori"); }},
                       NoEngineCase{"UnterminatedFullBuffer",
                                    [] {
                                      fakewin::SetRegRaw(HKEY_LOCAL_MACHINE, kHostKey, "InstallPath", REG_SZ,

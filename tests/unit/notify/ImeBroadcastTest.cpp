@@ -86,9 +86,30 @@ TEST_F(ImeBroadcastTest, HungWindowDoesNotStopTheBroadcast) {
   const std::vector<fakewin::SentMessage> sent = fakewin::MessagesTo(answering);
   ASSERT_EQ(1u, sent.size());
   EXPECT_TRUE(sent[0].timeout);
-  EXPECT_EQ(static_cast<UINT>(SMTO_BLOCK | SMTO_ABORTIFHUNG), sent[0].flags);
+  EXPECT_EQ(static_cast<UINT>(SMTO_NORMAL | SMTO_ABORTIFHUNG), sent[0].flags);
   EXPECT_GT(sent[0].bound, 0u);
   EXPECT_LE(sent[0].bound, 10000u);
+}
+
+LRESULT CALLBACK AnswerQuery(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return msg == WM_USER ? 7 : DefWindowProcA(hWnd, msg, wParam, lParam);
+}
+
+TEST_F(ImeBroadcastTest, AWindowThatCallsBackIsAnsweredAtOnce) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = AnswerQuery;
+  wc.lpszClassName = "Installer";
+  ASSERT_NE(0, RegisterClassA(&wc));
+  const HWND installer = CreateWindowExA(0, "Installer", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  LRESULT answer = 0;
+  const HWND ime = fakewin::AddForeignWindow(nullptr, kImeClass, kMarker, [&](HWND, UINT, WPARAM, LPARAM) {
+    fakewin::SendBackFromForeign(installer, WM_USER, 0, 0, &answer);
+    return LRESULT{0};
+  });
+  NotifyImeWindows();
+  EXPECT_EQ(1, Reloads(ime));
+  EXPECT_EQ(7, answer);
+  EXPECT_EQ(0u, fakewin::WaitedMs());
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ const char kEnginePath[] = "C:\\Fumidori\\CMD\\HRNCNV.DLL";
 int EngineLoads() {
   int count = 0;
   for (const std::string& call : fakewin::Calls())
-    if (call.rfind("LoadLibraryA", 0) == 0 && call.find("HRNCNV.DLL") != std::string::npos) ++count;
+    if (call.rfind("LoadLibrary", 0) == 0 && call.find("HRNCNV.DLL") != std::string::npos) ++count;
   return count;
 }
 
@@ -61,7 +61,7 @@ TEST_F(NotifyEngineTest, UnreadableListsNeverLoadTheEngine) {
 }
 
 TEST_F(NotifyEngineTest, StoreNotReadyGivesZeroWithoutLoadingTheEngine) {
-  fakewin::FailNth("LoadLibraryA", 1, ERROR_MOD_NOT_FOUND);  // the common library
+  fakewin::FailNth("LoadLibraryExA", 1, ERROR_MOD_NOT_FOUND);  // the common library
   MakeApp();
   fakewin::ClearCalls();
   EXPECT_EQ(0, app().NotifyEngine());

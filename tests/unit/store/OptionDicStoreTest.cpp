@@ -39,9 +39,9 @@ TEST(OptionDicStoreBinding, AnyMissingEntryPointLeavesItNotReadyButHoldsTheLibra
       COptionDicStore store;
       EXPECT_EQ(0, store.IsReady());
       EXPECT_EQ(-1, store.SetDword("RegOptionDicNum", 1));
-      EXPECT_TRUE(fakewin::IsModuleLoaded(testhost::kCommonLibraryName));
+      EXPECT_TRUE(fakewin::IsModuleLoaded(testhost::kCommonLibraryPath));
     }
-    EXPECT_FALSE(fakewin::IsModuleLoaded(testhost::kCommonLibraryName));
+    EXPECT_FALSE(fakewin::IsModuleLoaded(testhost::kCommonLibraryPath));
     EXPECT_TRUE(testhost::CommonLibrary::Get().Calls().empty());
   }
 }
@@ -53,9 +53,9 @@ TEST(OptionDicStoreBinding, LoadsOnceAndFreesOnDestruction) {
   {
     COptionDicStore store;
     EXPECT_EQ(1, store.IsReady());
-    EXPECT_EQ(1, fakewin::ModuleRefCount(testhost::kCommonLibraryName));
+    EXPECT_EQ(1, fakewin::ModuleRefCount(testhost::kCommonLibraryPath));
   }
-  EXPECT_FALSE(fakewin::IsModuleLoaded(testhost::kCommonLibraryName));
+  EXPECT_FALSE(fakewin::IsModuleLoaded(testhost::kCommonLibraryPath));
 }
 
 using OptionDicStoreTest = StoreTest;

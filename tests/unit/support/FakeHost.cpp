@@ -6,6 +6,8 @@
 #include <map>
 #include <utility>
 
+#include "store/HostLibrary.h"
+
 namespace testhost {
 namespace {
 
@@ -268,12 +270,19 @@ void Reset() {
 
 // ---- CommonLibrary ----
 
+void ResetWithLoader(fakewin::Loader loader) {
+  fakewin::Reset();
+  Reset();
+  fakewin::SetLoader(loader);
+  HardenLibrarySearch();
+}
+
 CommonLibrary& CommonLibrary::Get() {
   static CommonLibrary library;
   return library;
 }
 
-void CommonLibrary::Install(const std::vector<std::string>& omit) {
+void CommonLibrary::Install(const std::vector<std::string>& omit, const std::string& path) {
   fakewin::Exports all = {
       {kGenerateUserDicRootPath, fakewin::Export(&GenerateUserDicRootPath)},
       {kGetRegValue, fakewin::Export(&GetRegValue)},
@@ -281,7 +290,7 @@ void CommonLibrary::Install(const std::vector<std::string>& omit) {
       {kDeleteRegKeyData, fakewin::Export(&DeleteRegKeyData)},
   };
   for (const std::string& name : omit) all.erase(name);
-  fakewin::AddModule(kCommonLibraryName, all);
+  fakewin::AddModule(path, all);
 }
 
 void CommonLibrary::SetDword(const std::string& path, DWORD value) { Store(path, REG_DWORD, DwordBytes(value)); }
@@ -366,10 +375,10 @@ Engine& Engine::Get() {
   return engine;
 }
 
-void Engine::Install(const std::string& installPath, bool withEntryPoint) {
+void Engine::Install(const std::string& installPath, bool withEntryPoint, const std::vector<std::string>& imports) {
   fakewin::Exports exports;
   if (withEntryPoint) exports[kEngineEntry] = fakewin::Export(&EngineTop);
-  fakewin::AddModule(installPath + kEngineModuleSuffix, exports);
+  fakewin::AddModule(installPath + kEngineModuleSuffix, exports, imports);
 }
 
 void Engine::SetResult(int result) { Eng().result = result; }

@@ -13,6 +13,8 @@
 namespace testhost {
 
 inline constexpr char kCommonLibraryName[] = "HRNCMN10.DLL";
+// Where a host puts it: the system folder.
+inline constexpr char kCommonLibraryPath[] = "C:\\WINDOWS\\system32\\HRNCMN10.DLL";
 inline constexpr char kGenerateUserDicRootPath[] = "_QLMS_GenerateUserDicRootPath@12";
 inline constexpr char kGetRegValue[] = "_QLMR_GetRegValueA@28";
 inline constexpr char kSetRegValue[] = "_QLMR_SetRegValueA@28";
@@ -22,6 +24,13 @@ inline constexpr char kEngineEntry[] = "otwc0003_5000gTop";
 // Clears both stand-ins (values, calls, scripted results). Call after
 // fakewin::Reset().
 void Reset();
+
+// Every generation of the loader, newest first.
+inline constexpr fakewin::Loader kEveryLoader[] = {fakewin::Loader::kCurrent, fakewin::Loader::kDllDirectoryOnly,
+                                                   fakewin::Loader::kNeither};
+// A fresh machine (fakewin and both stand-ins) with that loader, its library
+// search limited as the program limits it at start.
+void ResetWithLoader(fakewin::Loader loader);
 
 // One call that reached the common library, arguments as received.
 struct LibCall {
@@ -46,8 +55,9 @@ class CommonLibrary {
  public:
   static CommonLibrary& Get();
 
-  // Registers HRNCMN10.DLL with the four exports, less any named in omit.
-  void Install(const std::vector<std::string>& omit = {});
+  // Registers the library at path (the system folder's by default) with the
+  // four exports, less any named in omit.
+  void Install(const std::vector<std::string>& omit = {}, const std::string& path = kCommonLibraryPath);
 
   void SetDword(const std::string& path, DWORD value);
   void SetString(const std::string& path, const std::string& value);
@@ -83,7 +93,9 @@ class Engine {
  public:
   static Engine& Get();
 
-  void Install(const std::string& installPath, bool withEntryPoint = true);
+  // imports: bare names the loader must find when it loads the engine.
+  void Install(const std::string& installPath, bool withEntryPoint = true,
+               const std::vector<std::string>& imports = {});
   void SetResult(int result);  // what the entry point returns (0 accepts)
 
   struct Call {

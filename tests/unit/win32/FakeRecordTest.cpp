@@ -24,7 +24,7 @@ TEST(FakeRecordTest, CallsAreRecordedWithTheirArguments) {
 
 TEST(FakeRecordTest, TheNthCallFailsOnceAndFailAlwaysFailsEveryCall) {
   fakewin::Reset();
-  fakewin::AddModule("A.DLL", {});
+  fakewin::AddModule("C:\\WINDOWS\\A.DLL", {});
   fakewin::FailNth("LoadLibraryA", 2, ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_NE(nullptr, LoadLibraryA("A.DLL"));
   EXPECT_EQ(nullptr, LoadLibraryA("A.DLL"));
@@ -51,7 +51,7 @@ TEST(FakeRecordTest, ResetLeavesNothingBehind) {
   fakewin::Reset();
   fakewin::AddFile("C:\\A.dic");
   fakewin::SetRegDword(HKEY_CURRENT_USER, "K", "V", 1);
-  fakewin::AddModule("A.DLL", {});
+  fakewin::AddModule("C:\\WINDOWS\\A.DLL", {});
   LoadLibraryA("A.DLL");
   fakewin::AddForeignWindow(nullptr, "C", "T");
   fakewin::FailAlways("Sleep");
@@ -63,7 +63,7 @@ TEST(FakeRecordTest, ResetLeavesNothingBehind) {
   EXPECT_FALSE(fakewin::FileExists("C:\\A.dic"));
   HKEY key;
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, "K", 0, KEY_READ, &key));
-  EXPECT_FALSE(fakewin::IsModuleLoaded("A.DLL"));
+  EXPECT_FALSE(fakewin::IsModuleLoaded("C:\\WINDOWS\\A.DLL"));
   EXPECT_EQ(nullptr, LoadLibraryA("A.DLL"));
   EXPECT_EQ(nullptr, FindWindowA("C", nullptr));
   Sleep(1);

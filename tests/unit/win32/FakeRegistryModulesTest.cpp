@@ -94,24 +94,114 @@ class FakeModulesTest : public ::testing::Test {
 };
 
 TEST_F(FakeModulesTest, LoadLibraryMatchesWithoutRegardToCaseAndCountsReferences) {
-  fakewin::AddModule("HRNCMN10.DLL", {{"Entry@4", fakewin::Export(&Answer)}});
+  const std::string path = "C:\\WINDOWS\\system32\\HRNCMN10.DLL";
+  fakewin::AddModule(path, {{"Entry@4", fakewin::Export(&Answer)}});
   HMODULE first = LoadLibraryA("hrncmn10.dll");
-  HMODULE second = LoadLibraryA("HRNCMN10.DLL");
+  HMODULE second = LoadLibraryA(path.c_str());
   ASSERT_NE(nullptr, first);
   EXPECT_EQ(first, second);
-  EXPECT_EQ(2, fakewin::ModuleRefCount("HRNCMN10.DLL"));
+  EXPECT_EQ(2, fakewin::ModuleRefCount(path));
+  EXPECT_EQ(1, fakewin::AttachCount(path));
   EXPECT_NE(nullptr, GetProcAddress(first, "Entry@4"));
   EXPECT_EQ(nullptr, GetProcAddress(first, "entry@4"));  // export names are exact
   EXPECT_EQ(static_cast<DWORD>(ERROR_PROC_NOT_FOUND), GetLastError());
 
   EXPECT_TRUE(FreeLibrary(first));
-  EXPECT_TRUE(fakewin::IsModuleLoaded("HRNCMN10.DLL"));
+  EXPECT_TRUE(fakewin::IsModuleLoaded(path));
   EXPECT_TRUE(FreeLibrary(second));
-  EXPECT_FALSE(fakewin::IsModuleLoaded("HRNCMN10.DLL"));
+  EXPECT_FALSE(fakewin::IsModuleLoaded(path));
   EXPECT_EQ(nullptr, GetProcAddress(first, "Entry@4"));
 
-  EXPECT_EQ(nullptr, LoadLibraryA("C:\\Other\\HRNCMN10.DLL"));  // a path is another name
+  EXPECT_EQ(nullptr, LoadLibraryA("C:\\Other\\HRNCMN10.DLL"));  // a full path is that file only
   EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+}
+
+TEST_F(FakeModulesTest, StandardSearchAndWhatTheProcessWideCallsTakeOut) {
+  for (const char* folder : {"C:\\KIT", "C:\\WINDOWS\\system32", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS", "C:\\Tools"})
+    fakewin::AddModule(std::string(folder) + "\\A.DLL", {});
+  fakewin::SetEnvironmentValue("Path", "C:\\Tools");
+  fakewin::SetCurrentFolder("C:\\Downloads");
+  auto probesOf = [](const char* name) {
+    const size_t before = fakewin::LoaderProbes().size();
+    HMODULE h = LoadLibraryA(name);
+    if (h) FreeLibrary(h);
+    return std::vector<std::string>(fakewin::LoaderProbes().begin() + before, fakewin::LoaderProbes().end());
+  };
+  EXPECT_EQ((std::vector<std::string>{"C:\\KIT\\B.DLL", "C:\\WINDOWS\\system32\\B.DLL", "C:\\WINDOWS\\SYSTEM\\B.DLL",
+                                      "C:\\WINDOWS\\B.DLL", "C:\\Downloads\\B.DLL", "C:\\Tools\\B.DLL"}),
+            probesOf("B.DLL"));
+  EXPECT_EQ(std::vector<std::string>{"C:\\KIT\\A.DLL"}, probesOf("A.DLL"));
+
+  const HMODULE kernel32 = GetModuleHandleA("KERNEL32.DLL");
+  auto setDllDirectory = reinterpret_cast<BOOL(WINAPI*)(LPCSTR)>(
+      reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "SetDllDirectoryA")));
+  auto setDefault = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(
+      reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+  ASSERT_TRUE(setDllDirectory && setDefault);
+  EXPECT_TRUE(setDllDirectory(""));
+  EXPECT_EQ((std::vector<std::string>{"C:\\KIT\\B.DLL", "C:\\WINDOWS\\system32\\B.DLL", "C:\\WINDOWS\\SYSTEM\\B.DLL",
+                                      "C:\\WINDOWS\\B.DLL", "C:\\Tools\\B.DLL"}),
+            probesOf("B.DLL"));  // no current folder
+  EXPECT_TRUE(setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32));
+  EXPECT_EQ(std::vector<std::string>{"C:\\WINDOWS\\system32\\A.DLL"}, probesOf("A.DLL"));
+
+  fakewin::SetLoader(fakewin::Loader::kDllDirectoryOnly);
+  EXPECT_EQ(nullptr, GetProcAddress(kernel32, "SetDefaultDllDirectories"));
+  EXPECT_NE(nullptr, GetProcAddress(kernel32, "SetDllDirectoryA"));
+  fakewin::SetLoader(fakewin::Loader::kNeither);
+  EXPECT_EQ(nullptr, GetProcAddress(kernel32, "SetDllDirectoryA"));
+}
+
+TEST_F(FakeModulesTest, ImportsFollowTheSearchOfTheLoadingCall) {
+  const std::string engine = "C:\\Host\\CMD\\ENGINE.DLL";
+  fakewin::AddModule(engine, {}, {"HELPER.DLL"});
+  fakewin::AddModule("C:\\Host\\CMD\\HELPER.DLL", {});
+  fakewin::AddModule("C:\\KIT\\HELPER.DLL", {});
+
+  // Plain: the program folder comes first.
+  HMODULE h = LoadLibraryExA(engine.c_str(), nullptr, 0);
+  ASSERT_NE(nullptr, h);
+  EXPECT_EQ(1, fakewin::ModuleRefCount("C:\\KIT\\HELPER.DLL"));
+  FreeLibrary(h);
+  EXPECT_FALSE(fakewin::IsModuleLoaded("C:\\KIT\\HELPER.DLL"));
+
+  for (DWORD flags :
+       {DWORD{LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32}, DWORD{LOAD_WITH_ALTERED_SEARCH_PATH}}) {
+    h = LoadLibraryExA(engine.c_str(), nullptr, flags);
+    ASSERT_NE(nullptr, h);
+    EXPECT_EQ(1, fakewin::ModuleRefCount("C:\\Host\\CMD\\HELPER.DLL"));
+    FreeLibrary(h);
+  }
+  EXPECT_EQ(1, fakewin::AttachCount("C:\\KIT\\HELPER.DLL"));
+
+  // Refused: flags on a loader that lacks them, a relative path with the
+  // load folder, and the two kinds mixed.
+  fakewin::SetLoader(fakewin::Loader::kDllDirectoryOnly);
+  EXPECT_EQ(nullptr, LoadLibraryExA(engine.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+  fakewin::SetLoader(fakewin::Loader::kCurrent);
+  EXPECT_EQ(nullptr, LoadLibraryExA("ENGINE.DLL", nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR));
+  EXPECT_EQ(nullptr,
+            LoadLibraryExA(engine.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_WITH_ALTERED_SEARCH_PATH));
+
+  // A missing import fails the load and leaves nothing loaded.
+  fakewin::RemoveFile("C:\\Host\\CMD\\HELPER.DLL");
+  EXPECT_EQ(nullptr, LoadLibraryExA(engine.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
+  EXPECT_FALSE(fakewin::IsModuleLoaded(engine));
+}
+
+TEST_F(FakeModulesTest, FoldersAndEnvironmentReportTheSizeTheyNeed) {
+  char buffer[MAX_PATH];
+  EXPECT_EQ(19u, GetSystemDirectoryA(buffer, MAX_PATH));
+  EXPECT_STREQ("C:\\WINDOWS\\system32", buffer);
+  EXPECT_EQ(11u, GetWindowsDirectoryA(buffer, 10));  // the size with the terminator
+  EXPECT_EQ(6u, GetCurrentDirectoryA(MAX_PATH, buffer));
+  EXPECT_STREQ("C:\\KIT", buffer);
+  EXPECT_EQ(31u, GetEnvironmentVariableA("path", nullptr, 0));
+  fakewin::RemoveEnvironmentValue("PATH");
+  EXPECT_EQ(0u, GetEnvironmentVariableA("PATH", buffer, MAX_PATH));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND), GetLastError());
 }
 
 TEST_F(FakeModulesTest, ModuleFileNameIsCutAndTerminatedWhenTheBufferIsShort) {
