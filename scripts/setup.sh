@@ -31,7 +31,13 @@ else
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
+  # A mirror caught mid-sync fails an index or two; try again, and let the
+  # install decide whether what was fetched is enough.
+  for attempt in 1 2 3; do
+    apt-get update -q && break
+    echo "setup: apt-get update failed (attempt $attempt)" >&2
+    sleep $((attempt * 10))
+  done
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
