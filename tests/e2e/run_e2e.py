@@ -50,6 +50,9 @@ MSG_EXISTS = ("オプション辞書のインストール先に同じ名前の�
               "\n\n辞書名 : {}\n\n辞書を上書きしますか?")
 MSG_COPY_FAILED = ("辞書のコピーができません.\n辞書ツールキットを起動して以下のオプション辞書を削除してください."
                    "\n\n削除するオプション辞書 :  {}\n\nその後システムを再起動して,再度インストールしてください.")
+MSG_REGISTER_FAILED = "オプション辞書の登録に失敗しました.処理を中止します."
+MSG_SETTING_FAILED = "オプション辞書の設定に失敗しました.処理を中止します."
+MSG_TARGET_TOO_LONG = "インストール先の辞書のパスが長すぎます.処理を中止します.\n\n辞書 : {}"
 MSG_CANNOT_ENABLE = ("インストールしたオプション辞書を有効にできません.\n"
                      "辞書ツールキットを起動し,有効にするオプション辞書を選択してください.")
 
@@ -153,6 +156,15 @@ class Scenario:
         # driver's, and so the installer's.
         env = dict(self.wine.env, WINEPATH=path) if path else None
         self.driver = winehost.Driver(self.wine, self.env.shots, self.name, env=env)
+
+    def fail_calls(self, *rules):
+        """Failure switches of the common library, one rule each:
+        "FUNCTION PATH CALLS RESULT" (see the library's source)."""
+        self.wine.system32("HRNCMN10.FAIL").write_text("".join(r + "\n" for r in rules), encoding=winehost.ENCODING)
+
+    def injected_calls(self):
+        """(call, value path) of every call a failure switch failed."""
+        return [(r[0], r[5] if r[0] == "DeleteRegKeyData" else r[4]) for r in self.common_log() if r[-1] == "injected"]
 
     def user_root(self):
         return self.env.user_root
@@ -398,7 +410,7 @@ class Scenario:
             elif r[0] == "GetRegValue":
                 ok = r[1:4] == ["80000001", "1", "0"] and (r[5], r[6]) in (("4", "4"), ("1", "260"))
             elif r[0] == "SetRegValue":
-                ok = r[1:4] == ["80000001", "8001", "0"] and r[7] == "=0"
+                ok = r[1:4] == ["80000001", "8001", "0"] and (r[7] == "=0" or r[-1] == "injected")
             elif r[0] == "DeleteRegKeyData":
                 ok = r[1:5] == ["80000001", "1", "0", "1"]
             else:
@@ -444,7 +456,7 @@ class Env:
             if d.name.startswith("ソフト"):
                 shutil.rmtree(d, ignore_errors=True)
         for f in (w.unix(PLANTED_LOG), w.system32("HRNCMN10.LOG"), w.system32("HRNCMN10.NOROOT"),
-                  self.cmd_dir / "HRNCNV.LOG",
+                  w.system32("HRNCMN10.FAIL"), self.cmd_dir / "HRNCNV.LOG",
                   self.cmd_dir / "HRNCNV.REFUSE", self.cmd_dir / "HRNDIC.LOG"):
             if f.exists():
                 f.unlink()
@@ -818,6 +830,125 @@ def scenario_engine_refuses(s):
     s.equal(s.engine_lists(), [("refuse", [path])], "engine hand-over")
     s.equal(len(s.notifications()), 1, "notifications")
     s.expect_toolkit_launch()
+
+
+def scenario_entry_unreadable_at_pruning(s):
+    """A registered entry the library fails to read while stale ones are
+    pruned: the registering-failed message; nothing is pruned or copied."""
+    seeds = s.registered_seed("Gone.dic", "Legal.dic")
+    s.prepare({"New.DIC": "new"}, seeds=seeds)
+    s.put_user_file("Legal.dic", b"legal")
+    s.fail_calls(r"GetRegValue OptionDic\RegOptionDic2 1 31")
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_REGISTER_FAILED, "the registering-failed message")
+    s.expect_end()
+    paths = [s.user_path("Gone.dic"), s.user_path("Legal.dic")]
+    s.equal(s.lists(), (paths, paths), "registered and enabled lists")
+    s.equal(s.user_files(), {"Legal.dic": b"legal"}, "user folder")
+    s.equal(s.injected_calls(), [("GetRegValue", r"OptionDic\RegOptionDic2")], "failed calls")
+
+
+def scenario_lookup_fails_at_copy(s):
+    """The copy step cannot tell whether a namesake is registered: the
+    setting-failed message, not the destination-exists question; the old
+    file and both lists stay."""
+    s.prepare({"Legal.DIC": "new legal"}, seeds=s.registered_seed("Legal.dic"))
+    s.put_user_file("Legal.dic", b"old legal")
+    # The pruning reads the entry first, the copy step's lookup second.
+    s.fail_calls(r"GetRegValue OptionDic\RegOptionDic1 2 31")
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_SETTING_FAILED, "the setting-failed message")
+    s.expect_end()
+    path = s.user_path("Legal.dic")
+    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
+    s.equal(s.user_files(), {"Legal.dic": b"old legal"}, "user folder")
+    s.equal(len(s.injected_calls()), 1, "failed calls")
+
+
+def scenario_lookup_fails_at_enabling(s):
+    """Enabling cannot read the registered list's count: the cannot-enable
+    warning; the enabled entry stays and the engine is not called."""
+    s.prepare({"Legal.DIC": "legal"}, seeds=s.registered_seed("Other.dic"))
+    s.put_user_file("Other.dic", b"other")
+    # Four reads before enabling: the pruning, the copy step's lookup, and
+    # the registration's lookup and count.
+    s.fail_calls(r"GetRegValue OptionDic\RegOptionDicNum 5+ 31")
+    s.launch()
+    s.confirm()
+    s.complete(enable=True, launch=False)
+    s.stop_message(MSG_CANNOT_ENABLE, "the cannot-enable warning")
+    s.expect_end()
+    other, legal = s.user_path("Other.dic"), s.user_path("Legal.dic")
+    s.equal(s.lists(), ([other, legal], [other]), "registered and enabled lists")
+    s.equal(s.engine_log(), [], "engine calls")
+    s.expect(s.injected_calls(), "no call failed")
+
+
+def overwrite_fails(s, rule, file_after):
+    """A registered namesake, answered Yes; the rule fails a list write after
+    the enabled entry was taken out: the setting-failed message, both entries
+    back, and no temporary copy left in the user folder."""
+    s.prepare({"Legal.DIC": "new legal"}, seeds=s.registered_seed("Legal.dic"))
+    s.put_user_file("Legal.dic", b"old legal")
+    s.fail_calls(rule)
+    s.launch()
+    s.confirm()
+    s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
+    s.stop_message(MSG_SETTING_FAILED, "the setting-failed message")
+    s.expect_end()
+    path = s.user_path("Legal.dic")
+    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
+    s.equal(s.user_files(), {"Legal.dic": file_after}, "user folder")
+    s.equal(len(s.injected_calls()), 1, "failed calls")
+
+
+def scenario_overwrite_unregistering_fails(s):
+    """Taking the namesake out of the registered list fails (its count is the
+    first thing written there): the old file is untouched."""
+    overwrite_fails(s, r"SetRegValue OptionDic\RegOptionDicNum 1 31", b"old legal")
+
+
+def scenario_overwrite_registration_fails(s):
+    """The copy took the old file's place but registering it fails."""
+    overwrite_fails(s, r"SetRegValue OptionDic\RegOptionDic1 1 31", b"new legal")
+
+
+def scenario_read_only_source(s):
+    """A read-only source gives a writable copy, which a second run replaces."""
+    s.prepare({"Legal.DIC": ("legal", "r")})
+    source = s.wine.unix(KIT + r"\option\Legal.DIC")
+    installed = s.wine.unix(s.user_path("Legal.dic"))
+    for run, content in enumerate((b"legal", b"new legal"), 1):
+        if run == 2:
+            # Wine keeps the read-only attribute as the lack of write permission.
+            source.chmod(0o644)
+            source.write_bytes(content)
+            source.chmod(0o444)
+        s.launch()
+        s.confirm()
+        if run == 2:
+            s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
+        s.complete(enable=False, launch=False)
+        s.expect_end()
+        s.equal(s.user_files(), {"Legal.dic": content}, f"user folder after run {run}")
+        s.expect(installed.stat().st_mode & 0o222, f"the installed copy is read-only after run {run}")
+    s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
+
+
+def scenario_target_path_too_long(s):
+    """A file name that fits the source folder but makes the path in the user
+    folder 260 bytes or more: the stop message naming it, before anything
+    (the other dictionary included) is installed."""
+    base = "L" * (259 - len(s.user_path(".dic")))
+    s.require(len(KIT + r"\option" + "\\" + base + ".DIC") < 260, "the source path fits")
+    s.prepare({"A.DIC": "a", base + ".DIC": "long"})
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_TARGET_TOO_LONG.format(base + ".dic"), "the path-too-long message")
+    s.expect_end()
+    s.expect_untouched()
 
 
 SCENARIOS = [(name[len("scenario_"):], fn) for name, fn in globals().items() if name.startswith("scenario_")]
