@@ -832,39 +832,39 @@ def scenario_engine_refuses(s):
     s.expect_toolkit_launch()
 
 
-def scenario_entry_unreadable_at_pruning(s):
-    """A registered entry the library fails to read while stale ones are
-    pruned: the registering-failed message; nothing is pruned or copied."""
-    seeds = s.registered_seed("Gone.dic", "Legal.dic")
-    s.prepare({"New.DIC": "new"}, seeds=seeds)
-    s.put_user_file("Legal.dic", b"legal")
-    s.fail_calls(r"GetRegValue OptionDic\RegOptionDic2 1 31")
+def stop_at_failed_call(s, rule, message, registered=("Legal.dic",), source="Legal.DIC", overwrite=False,
+                        file_after=b"old legal"):
+    """Dictionaries an earlier run registered and enabled, Legal.dic's file
+    in place, one source, and a rule that fails one call of the common
+    library: the run stops with the message, both lists are as before, and
+    the user folder holds no temporary copy."""
+    s.prepare({source: "new legal"}, seeds=s.registered_seed(*registered))
+    s.put_user_file("Legal.dic", b"old legal")
+    s.fail_calls(rule)
     s.launch()
     s.confirm()
-    s.stop_message(MSG_REGISTER_FAILED, "the registering-failed message")
+    if overwrite:
+        s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
+    s.stop_message(message, "the stop message")
     s.expect_end()
-    paths = [s.user_path("Gone.dic"), s.user_path("Legal.dic")]
+    paths = [s.user_path(n) for n in registered]
     s.equal(s.lists(), (paths, paths), "registered and enabled lists")
-    s.equal(s.user_files(), {"Legal.dic": b"legal"}, "user folder")
-    s.equal(s.injected_calls(), [("GetRegValue", r"OptionDic\RegOptionDic2")], "failed calls")
+    s.equal(s.user_files(), {"Legal.dic": file_after}, "user folder")
+    s.equal(len(s.injected_calls()), 1, "failed calls")
+
+
+def scenario_entry_unreadable_at_pruning(s):
+    """A registered entry unreadable while stale ones are pruned: the
+    registering-failed message; nothing is pruned or copied."""
+    stop_at_failed_call(s, r"GetRegValue OptionDic\RegOptionDic2 1 31", MSG_REGISTER_FAILED,
+                        registered=("Gone.dic", "Legal.dic"), source="New.DIC")
 
 
 def scenario_lookup_fails_at_copy(s):
     """The copy step cannot tell whether a namesake is registered: the
-    setting-failed message, not the destination-exists question; the old
-    file and both lists stay."""
-    s.prepare({"Legal.DIC": "new legal"}, seeds=s.registered_seed("Legal.dic"))
-    s.put_user_file("Legal.dic", b"old legal")
+    setting-failed message, not the destination-exists question."""
     # The pruning reads the entry first, the copy step's lookup second.
-    s.fail_calls(r"GetRegValue OptionDic\RegOptionDic1 2 31")
-    s.launch()
-    s.confirm()
-    s.stop_message(MSG_SETTING_FAILED, "the setting-failed message")
-    s.expect_end()
-    path = s.user_path("Legal.dic")
-    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
-    s.equal(s.user_files(), {"Legal.dic": b"old legal"}, "user folder")
-    s.equal(len(s.injected_calls()), 1, "failed calls")
+    stop_at_failed_call(s, r"GetRegValue OptionDic\RegOptionDic1 2 31", MSG_SETTING_FAILED)
 
 
 def scenario_lookup_fails_at_enabling(s):
@@ -886,33 +886,40 @@ def scenario_lookup_fails_at_enabling(s):
     s.expect(s.injected_calls(), "no call failed")
 
 
-def overwrite_fails(s, rule, file_after):
-    """A registered namesake, answered Yes; the rule fails a list write after
-    the enabled entry was taken out: the setting-failed message, both entries
-    back, and no temporary copy left in the user folder."""
-    s.prepare({"Legal.DIC": "new legal"}, seeds=s.registered_seed("Legal.dic"))
-    s.put_user_file("Legal.dic", b"old legal")
-    s.fail_calls(rule)
+def scenario_prune_only_gone(s):
+    """Pruning drops a registration whose file is not found and one holding
+    wildcards (though a file matches it), and keeps one whose folder cannot
+    be searched (held open without sharing)."""
+    held_dir = E2E_DIR + r"\held"
+    held, wildcard, gone = held_dir + r"\Held.dic", s.user_path("Leg*.dic"), s.user_path("Gone.dic")
+    seeds = [(r"OptionDic\RegOptionDicNum", 3), (r"OptionDic\OptionDicNum", 3)]
+    for i, path in enumerate((held, wildcard, gone), 1):
+        seeds += [(rf"OptionDic\RegOptionDic{i}", path), (rf"OptionDic\OptionDIC{i}", path)]
+    s.prepare({"New.DIC": "new"}, seeds=seeds)
+    s.put_user_file("Legal.dic", b"legal")
+    s.wine.unix(held_dir).mkdir(parents=True)
+    s.wine.unix(held).write_bytes(b"held")
+    s.start_ime("--hold", held_dir, "--keep")
+    s.require(any(r[0] == "hold" and r[2] == "=ok" for r in s.ime_log()), "the window holds the folder")
     s.launch()
     s.confirm()
-    s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
-    s.stop_message(MSG_SETTING_FAILED, "the setting-failed message")
+    s.complete(enable=False, launch=False)
     s.expect_end()
-    path = s.user_path("Legal.dic")
-    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
-    s.equal(s.user_files(), {"Legal.dic": file_after}, "user folder")
-    s.equal(len(s.injected_calls()), 1, "failed calls")
+    s.equal(s.lists(), ([held, s.user_path("New.dic")], [held]), "registered and enabled lists")
 
 
 def scenario_overwrite_unregistering_fails(s):
-    """Taking the namesake out of the registered list fails (its count is the
-    first thing written there): the old file is untouched."""
-    overwrite_fails(s, r"SetRegValue OptionDic\RegOptionDicNum 1 31", b"old legal")
+    """Overwriting a registered namesake: taking it out of the registered
+    list fails after it left the enabled one (the count is written there
+    first). Both entries are back; the old file is untouched."""
+    stop_at_failed_call(s, r"SetRegValue OptionDic\RegOptionDicNum 1 31", MSG_SETTING_FAILED, overwrite=True)
 
 
 def scenario_overwrite_registration_fails(s):
-    """The copy took the old file's place but registering it fails."""
-    overwrite_fails(s, r"SetRegValue OptionDic\RegOptionDic1 1 31", b"new legal")
+    """Overwriting a registered namesake: the copy took its place but
+    registering it fails. Both entries are back."""
+    stop_at_failed_call(s, r"SetRegValue OptionDic\RegOptionDic1 1 31", MSG_SETTING_FAILED, overwrite=True,
+                        file_after=b"new legal")
 
 
 def scenario_read_only_source(s):
@@ -941,8 +948,11 @@ def scenario_target_path_too_long(s):
     """A file name that fits the source folder but makes the path in the user
     folder 260 bytes or more: the stop message naming it, before anything
     (the other dictionary included) is installed."""
-    base = "L" * (259 - len(s.user_path(".dic")))
-    s.require(len(KIT + r"\option" + "\\" + base + ".DIC") < 260, "the source path fits")
+    # Spaces let the message wrap; one long word would make a box wider
+    # than the screen.
+    length = 260 - len(s.user_path(".dic").encode(winehost.ENCODING))
+    base = ("Long " * length)[:length - 1] + "L"
+    s.require(len(KIT + "\\option\\" + base + ".DIC") < 260, "the source path fits")
     s.prepare({"A.DIC": "a", base + ".DIC": "long"})
     s.launch()
     s.confirm()
