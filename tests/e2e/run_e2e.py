@@ -909,10 +909,12 @@ def scenario_prune_only_gone(s):
 
 
 def scenario_overwrite_unregistering_fails(s):
-    """Overwriting a registered namesake: taking it out of the registered
-    list fails after it left the enabled one (the count is written there
-    first). Both entries are back; the old file is untouched."""
-    stop_at_failed_call(s, r"SetRegValue OptionDic\RegOptionDicNum 1 31", MSG_SETTING_FAILED, overwrite=True)
+    """Overwriting a registered namesake that nothing holds: the copy takes
+    its place, then taking the namesake out of the registered list fails
+    after it left the enabled one (the count is written there first). Both
+    entries are back, beside the new file."""
+    stop_at_failed_call(s, r"SetRegValue OptionDic\RegOptionDicNum 1 31", MSG_SETTING_FAILED, overwrite=True,
+                        file_after=b"new legal")
 
 
 def scenario_overwrite_registration_fails(s):
