@@ -1,5 +1,7 @@
 #include "framework/AfxDialog.h"
 
+#include <new>
+
 #include "framework/AfxException.h"
 #include "framework/AfxWinApp.h"
 
@@ -95,6 +97,10 @@ INT_PTR CALLBACK AfxDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPara
   } catch (CException* e) {
     AfxParkException(e);
     // The dialog cannot go on in an unknown state; DoModal rethrows.
+    ::EndDialog(hDlg, -1);
+    return TRUE;
+  } catch (const std::bad_alloc&) {
+    AfxParkMemoryException();
     ::EndDialog(hDlg, -1);
     return TRUE;
   }

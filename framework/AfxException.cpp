@@ -37,6 +37,14 @@ void AfxParkException(CException* e) {
   }
 }
 
+void AfxParkMemoryException() {
+  try {
+    AfxThrowMemoryException();
+  } catch (CException* e) {
+    AfxParkException(e);
+  }
+}
+
 void AfxRethrowParkedException() {
   if (g_pParkedException == nullptr) return;
   std::exception_ptr parked = std::move(g_parked);

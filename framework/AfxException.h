@@ -31,4 +31,7 @@ class CMemoryException : public CException {
 // AfxParkException inside the handler that caught e. A second exception
 // parked before the first was rethrown is released: one report is enough.
 void AfxParkException(CException* e);
+// The standard library's exhaustion (std::bad_alloc from new) must not cross
+// a procedure either: inside its handler, parks the memory exception instead.
+void AfxParkMemoryException();
 void AfxRethrowParkedException();

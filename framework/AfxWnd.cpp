@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <new>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -251,9 +252,11 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
   try {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (pWnd == nullptr && g_pWndInit != nullptr) {
+      // Attached before the creation forgets it: an Attach that runs out of
+      // memory leaves the object to CreateEx, which abandons it.
       pWnd = g_pWndInit;
-      g_pWndInit = nullptr;
       pWnd->Attach(hWnd);
+      g_pWndInit = nullptr;
     }
     if (pWnd == nullptr) return DefWindowProcA(hWnd, message, wParam, lParam);
 
@@ -269,6 +272,9 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     } catch (CException* e) {
       AfxParkException(e);
       lResult = message == WM_CREATE ? -1 : 0;
+    } catch (const std::bad_alloc&) {
+      AfxParkMemoryException();
+      lResult = message == WM_CREATE ? -1 : 0;
     }
     // A handler may have destroyed the window and with it the object.
     if (CWnd::FromHandlePermanent(hWnd) != pWnd) return lResult;
@@ -282,6 +288,9 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     }
   } catch (CException* e) {
     AfxParkException(e);
+    lResult = message == WM_CREATE ? -1 : 0;
+  } catch (const std::bad_alloc&) {
+    AfxParkMemoryException();
     lResult = message == WM_CREATE ? -1 : 0;
   }
   return lResult;
