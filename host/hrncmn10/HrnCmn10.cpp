@@ -1,7 +1,9 @@
 // Stand-in for the host's common library. Values live in the real registry
 // below host::kStoreBase of the root the caller names; every call is
 // appended to HRNCMN10.LOG beside the library so that a test can see what
-// was asked, with which flags, and what was answered.
+// was asked, with which flags, and what was answered. With HRNCMN10.COUNT
+// beside it, the calls are only counted, so that a timed run pays nothing
+// for the log; the counts go to HRNCMN10.COUNTS when the library unloads.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +16,11 @@
 namespace {
 
 HMODULE g_module = nullptr;
+
+// The entry points, in the order of the counts line.
+enum Entry { kRootPath, kGetValue, kSetValue, kDeleteValue, kEntryCount };
+bool g_countOnly = false;
+long g_calls[kEntryCount] = {};
 
 // Results besides 0 (done); 1 and 2 are what callers rely on for "absent".
 enum Result : int {
@@ -29,8 +36,20 @@ enum Result : int {
 constexpr DWORD kDeleteSingleValue = 1;  // the one deletion kind supported
 constexpr DWORD kCreateFolder = 1;       // root path flag: create when missing
 
-void Log(const std::string& line) {
-  host::AppendLine(host::JoinPath(host::ModuleDir(g_module), host::kCommonLog), line);
+// The line is built only when it is written.
+template <typename MakeLine>
+void Log(Entry entry, MakeLine makeLine) {
+  if (g_countOnly) {
+    ++g_calls[entry];
+    return;
+  }
+  host::AppendLine(host::JoinPath(host::ModuleDir(g_module), host::kCommonLog), makeLine());
+}
+
+void WriteCounts() {
+  std::string line = "counts";
+  for (long n : g_calls) line += "\t" + std::to_string(n);
+  host::AppendLine(host::JoinPath(host::ModuleDir(g_module), host::kCommonCounts), line);
 }
 
 std::string Hex(DWORD v) {
@@ -148,8 +167,10 @@ extern "C" {
 
 int __stdcall QLMS_GenerateUserDicRootPath(char* buf, const char* kind, int flag) {
   int result = UserDicRoot(buf, kind, flag);
-  Log("GenerateUserDicRootPath\t" + host::EscapeLine(kind ? kind : "(null)") + "\t" + Dec(flag) + "\t=" + Dec(result) +
-      "\t" + (result ? host::EscapeLine(buf) : std::string("-")));
+  Log(kRootPath, [&] {
+    return "GenerateUserDicRootPath\t" + host::EscapeLine(kind ? kind : "(null)") + "\t" + Dec(flag) + "\t=" +
+           Dec(result) + "\t" + (result ? host::EscapeLine(buf) : std::string("-"));
+  });
   return result;
 }
 
@@ -157,25 +178,32 @@ int __stdcall QLMR_GetRegValueA(HKEY root, DWORD flags, DWORD reserved, const ch
                                 DWORD* size) {
   DWORD capacity = size ? *size : 0;
   int result = reserved ? kBadArgument : ReadValue(root, path, type, data, size);
-  Log("GetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
-      host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(capacity) + "\t=" + Dec(result) + "\t" +
-      (result == kOk ? DataText(type, data, type == REG_SZ ? strlen(static_cast<char*>(data)) + 1 : 4) : "-"));
+  Log(kGetValue, [&] {
+    return "GetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
+           host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(capacity) + "\t=" + Dec(result) +
+           "\t" +
+           (result == kOk ? DataText(type, data, type == REG_SZ ? strlen(static_cast<char*>(data)) + 1 : 4) : "-");
+  });
   return result;
 }
 
 int __stdcall QLMR_SetRegValueA(HKEY root, DWORD flags, DWORD reserved, const char* path, DWORD type, const void* data,
                                 DWORD size) {
   int result = reserved ? kBadArgument : WriteValue(root, path, type, data, size);
-  Log("SetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
-      host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(size) + "\t=" + Dec(result) + "\t" +
-      (result == kOk ? DataText(type, data, size) : "-"));
+  Log(kSetValue, [&] {
+    return "SetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
+           host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(size) + "\t=" + Dec(result) +
+           "\t" + (result == kOk ? DataText(type, data, size) : "-");
+  });
   return result;
 }
 
 int __stdcall QLMR_DeleteRegKeyDataA(HKEY root, DWORD flags, DWORD reserved, DWORD kind, const char* path) {
   int result = reserved ? kBadArgument : DeleteValue(root, kind, path);
-  Log("DeleteRegKeyData\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
-      Dec(kind) + "\t" + host::EscapeLine(path ? path : "(null)") + "\t=" + Dec(result));
+  Log(kDeleteValue, [&] {
+    return "DeleteRegKeyData\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" +
+           Hex(reserved) + "\t" + Dec(kind) + "\t" + host::EscapeLine(path ? path : "(null)") + "\t=" + Dec(result);
+  });
   return result;
 }
 
@@ -183,6 +211,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_module = instance;
     DisableThreadLibraryCalls(instance);
+    g_countOnly = host::FileExists(host::JoinPath(host::ModuleDir(instance), host::kCommonCountOnly));
+  } else if (reason == DLL_PROCESS_DETACH && g_countOnly) {
+    WriteCounts();
   }
   return TRUE;
 }
