@@ -18,8 +18,8 @@ const char* const kCommonEntries[] = {"_QLMS_GenerateUserDicRootPath@12", "_QLMR
 
 // Referenced, never called, so that the import table names the libraries
 // the installer imports.
-volatile const void* g_imports[] = {reinterpret_cast<const void*>(&ShellExecuteA),
-                                    reinterpret_cast<const void*>(&RegOpenKeyExA)};
+const void* volatile g_imports[] = {reinterpret_cast<const void*>(&ShellExecuteA),
+                                        reinterpret_cast<const void*>(&RegOpenKeyExA)};
 
 }  // namespace
 
