@@ -37,6 +37,8 @@ constexpr DWORD kDialogTimeoutMs = 120000;
 constexpr DWORD kExitTimeoutMs = 60000;
 constexpr DWORD kExitPollMs = 10;
 constexpr DWORD kSendTimeoutMs = 2000;
+constexpr DWORD kSettleMs = 20;
+constexpr int kClearReadsNeeded = 3;
 constexpr int kCloseButton = 1;
 constexpr int kCheckBoxes[] = {1001, 1002};
 constexpr char kClearAndClose[] = "c1";
@@ -136,19 +138,35 @@ std::string ControlIds(HWND dialog) {
   return ids;
 }
 
-void ClearCheckBoxes(HWND dialog) {
-  for (int id : kCheckBoxes) {
-    if (HWND box = GetDlgItem(dialog, id)) {
-      DWORD_PTR result = 0;
-      SendMessageTimeoutA(box, BM_SETCHECK, BST_UNCHECKED, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
-    }
-  }
+LRESULT SendWithin(HWND hwnd, UINT message, WPARAM wParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(hwnd, message, wParam, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+  return static_cast<LRESULT>(result);
 }
 
-bool Answer(HWND dialog, const std::string& key) {
+// A dialog whose template is visible shows before its initialisation sets
+// the boxes: clear them once it waits for input, until they stay clear.
+bool ClearCheckBoxes(HANDLE process, HWND dialog) {
+  WaitForInputIdle(process, kSendTimeoutMs);
+  DWORD start = GetTickCount();
+  for (int clearReads = 0; clearReads < kClearReadsNeeded; Sleep(kSettleMs)) {
+    bool clear = true;
+    for (int id : kCheckBoxes) {
+      HWND box = GetDlgItem(dialog, id);
+      if (!box || SendWithin(box, BM_GETCHECK, 0) == BST_UNCHECKED) continue;
+      SendWithin(box, BM_SETCHECK, BST_UNCHECKED);
+      clear = false;
+    }
+    clearReads = clear ? clearReads + 1 : 0;
+    if (!clear && GetTickCount() - start >= kSendTimeoutMs) return Fail("check boxes stay set");
+  }
+  return true;
+}
+
+bool Answer(HANDLE process, HWND dialog, const std::string& key) {
   int id = atoi(key.c_str());
   if (key == kClearAndClose) {
-    ClearCheckBoxes(dialog);
+    if (!ClearCheckBoxes(process, dialog)) return false;
     id = kCloseButton;
   }
   HWND button = GetDlgItem(dialog, id);
@@ -211,7 +229,7 @@ bool Run(const std::string& exe, int from, int to, const std::vector<std::string
     if (static_cast<int>(k) == to) span = clock.Ms(spanStart, shown);
     Say("dialog\t" + std::to_string(k) + "\t" + MsText(clock.Ms(start, shown)) + "\t" + ControlIds(dialog));
     if (static_cast<int>(k) == from) spanStart = clock.Now();
-    ok = Answer(dialog, keys[k - 1]);
+    ok = Answer(pi.hProcess, dialog, keys[k - 1]);
   }
   if (ok) ok = WaitForExit(pi, seen);
   if (!ok) EndProcess(pi);
