@@ -15,6 +15,7 @@ while a span is timed).
 """
 
 import argparse
+import os
 import platform
 import shutil
 import statistics
@@ -152,6 +153,14 @@ class Side:
     def median(self):
         return statistics.median(self.samples) if self.samples else None
 
+    def spread(self):
+        """Interquartile range as a share of the median: how far one run
+        strays, with the machine as busy as it was."""
+        if len(self.samples) < 4 or not self.median():
+            return None
+        q1, _, q3 = statistics.quantiles(self.samples, n=4)
+        return (q3 - q1) / self.median()
+
 
 class Measurement:
     def __init__(self, group, what, program, baseline, rounds=DEFAULT_ROUNDS):
@@ -248,27 +257,43 @@ def measurements(bench, groups):
 GROUPS = ("startup", "big", "files", "registered", "stale", "busy")
 
 
+def run_side(bench, side, samples):
+    # Dirty pages of an earlier run must not slow down this one.
+    os.sync()
+    ms, counts = side.run(bench)
+    if samples:
+        side.samples.append(ms)
+        if counts is not None:
+            side.counts.add(counts)
+    return ms
+
+
 def run_rounds(bench, plan, rounds):
-    shared = {}
-    for r in range(rounds):
+    """Group by group: one warm-up run of each side, then the rounds, the
+    program and its baseline taking turns at going first."""
+    for group in GROUPS:
+        members = [m for m in plan if m.group == group]
+        if not members:
+            continue
         started = time.time()
-        for m in plan:
-            if r >= min(m.rounds, rounds):
-                continue
+        for m in members:
             for side in (m.program, m.baseline):
-                if side is None:
+                run_side(bench, side, False)
+        for r in range(rounds):
+            shared = {}
+            for m in members:
+                if r >= min(m.rounds, rounds):
                     continue
-                # A baseline shared by several points runs once a round.
-                key = (id(side.run), r)
-                if key in shared and side is not m.program:
-                    side.samples.append(shared[key])
-                    continue
-                ms, counts = side.run(bench)
-                shared[key] = ms
-                side.samples.append(ms)
-                if counts is not None:
-                    side.counts.add(counts)
-        print(f"round {r + 1}/{rounds}: {time.time() - started:.1f} s", flush=True)
+                sides = (m.program, m.baseline) if r % 2 == 0 else (m.baseline, m.program)
+                for side in sides:
+                    # A baseline shared by several points runs once a round.
+                    if side is m.baseline and side.run in shared:
+                        side.samples.append(shared[side.run])
+                        continue
+                    ms = run_side(bench, side, True)
+                    if side is m.baseline:
+                        shared[side.run] = ms
+        print(f"{group}: {time.time() - started:.1f} s", flush=True)
 
 
 # ---------------------------------------------------------------- the table
@@ -290,13 +315,15 @@ def fmt_counts(side):
 
 
 def table(plan):
-    lines = ["| What | Program | Baseline | Ratio | Rounds | Library calls (root/get/set/delete) |",
-             "|---|---|---|---|---|---|"]
+    lines = ["| What | Program | Baseline | Ratio | Rounds | Spread | Library calls (root/get/set/delete) |",
+             "|---|---|---|---|---|---|---|"]
     for m in plan:
         p = m.program.median()
         b = m.baseline.median() if m.baseline else None
         ratio = f"{p / b:.2f}" if p and b else ""
-        lines.append(f"| {m.what} | {fmt_ms(p)} | {fmt_ms(b)} | {ratio} | {len(m.program.samples)} | "
+        spreads = [x.spread() for x in (m.program, m.baseline) if x and x.spread() is not None]
+        spread = f"±{max(spreads) * 50:.0f}%" if spreads else ""
+        lines.append(f"| {m.what} | {fmt_ms(p)} | {fmt_ms(b)} | {ratio} | {len(m.program.samples)} | {spread} | "
                      f"{fmt_counts(m.program)} |")
     return "\n".join(lines)
 
@@ -348,7 +375,9 @@ def main():
         return 1
     finally:
         bench.stop()
-    print(f"\nmedians of interleaved rounds; whole run {time.time() - started:.0f} s")
+    print("\nMedians of interleaved rounds. Spread: half the interquartile range over the median, the larger")
+    print("of program and baseline. Library calls: those of the program's run, the same in every round.")
+    print(f"Whole run {time.time() - started:.0f} s")
     return 0
 
 
