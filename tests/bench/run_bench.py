@@ -36,8 +36,10 @@ REGISTERED_FOLDER = BENCH + r"\reg"
 STALE_FOLDER = BENCH + r"\gone"
 KB, MB = 1024, 1024 * 1024
 DEFAULT_ROUNDS = 9
-# The slowest points run fewer rounds so that the whole run stays short.
-SLOW_ROUNDS = 5
+# Start-up runs are short and the most swayed by a busy machine: three times
+# the rounds. The slowest points run fewer, so that the whole run stays short.
+STARTUP_SCALE = 3
+SLOW_SCALE = 5 / 9
 COUNT_COLUMNS = ("root", "get", "set", "delete")
 
 
@@ -163,12 +165,18 @@ class Side:
 
 
 class Measurement:
-    def __init__(self, group, what, program, baseline, rounds=DEFAULT_ROUNDS):
+    """A program side and its baseline; a Side given instead of a run is
+    shared with other measurements and runs once a round for all of them."""
+
+    def __init__(self, group, what, program, baseline, scale=1):
         self.group = group
         self.what = what
-        self.program = Side(program)
-        self.baseline = Side(baseline) if baseline else None
-        self.rounds = rounds
+        self.program = program if isinstance(program, Side) else Side(program)
+        self.baseline = baseline if isinstance(baseline, Side) else Side(baseline)
+        self.scale = scale
+
+    def rounds(self, rounds):
+        return max(1, round(rounds * self.scale))
 
 
 def startup_run(exe):
@@ -224,10 +232,11 @@ def measurements(bench, groups):
     if "startup" in groups:
         bare = "Z:" + str(build_host / "benchbare.exe").replace("/", "\\")
         dressed = "Z:" + str(build_host / "benchdressed.exe").replace("/", "\\")
+        program = Side(startup_run(lexplant))
         out.append(Measurement("startup", "Start to first dialog, vs a bare one-dialog program",
-                               startup_run(lexplant), startup_run(bare)))
+                               program, startup_run(bare), STARTUP_SCALE))
         out.append(Measurement("startup", "· vs one with the same font, manifest, imports and common library",
-                               startup_run(lexplant), startup_run(dressed)))
+                               program, startup_run(dressed), STARTUP_SCALE))
     if "big" in groups:
         kit = bench.kit("big", {f"big{i}.dic": 50 * MB for i in range(1, 6)})
         out.append(Measurement("big", "5 × 50 MB: Install → completion, vs CopyFileA", install_run(kit), copy_run(kit)))
@@ -235,19 +244,19 @@ def measurements(bench, groups):
         for n in (1, 10, 50, 100):
             kit = bench.kit(f"n{n}", {f"f{i:03d}.dic": 100 * KB for i in range(1, n + 1)})
             out.append(Measurement("files", f"{n} × 100 KB: Install → completion, vs CopyFileA", install_run(kit),
-                                   copy_run(kit), SLOW_ROUNDS if n >= 100 else DEFAULT_ROUNDS))
+                                   copy_run(kit), SLOW_SCALE if n >= 100 else 1))
     if "registered" in groups:
         bench.registered_files(1000)
-        base = install_run(one)
+        base = Side(install_run(one))
         for n in (250, 1000):
             out.append(Measurement("registered", f"1 file, {n} registered, vs none",
                                    install_run(one, ("seed", str(n), REGISTERED_FOLDER, "r")), base))
     if "stale" in groups:
-        base = install_run(one)
+        base = Side(install_run(one))
         for n in (50, 100):
             out.append(Measurement("stale", f"1 file, {n} stale registrations, vs none",
                                    install_run(one, ("seed", str(n), STALE_FOLDER, "s")), base,
-                                   SLOW_ROUNDS if n >= 100 else DEFAULT_ROUNDS))
+                                   SLOW_SCALE if n >= 100 else 1))
     if "busy" in groups:
         out.append(Measurement("busy", "Overwrite Yes → next dialog, target held vs free",
                                busy_run(one, "b", True), busy_run(one, "b", False)))
@@ -257,42 +266,40 @@ def measurements(bench, groups):
 GROUPS = ("startup", "big", "files", "registered", "stale", "busy")
 
 
-def run_side(bench, side, samples):
+def run_side(bench, side, keep):
     # Dirty pages of an earlier run must not slow down this one.
     os.sync()
     ms, counts = side.run(bench)
-    if samples:
+    if keep:
         side.samples.append(ms)
         if counts is not None:
             side.counts.add(counts)
-    return ms
 
 
 def run_rounds(bench, plan, rounds):
     """Group by group: one warm-up run of each side, then the rounds, the
-    program and its baseline taking turns at going first."""
+    program and its baseline taking turns at going first. A side shared by
+    several measurements runs once a round."""
     for group in GROUPS:
         members = [m for m in plan if m.group == group]
         if not members:
             continue
         started = time.time()
+        warmed = set()
         for m in members:
             for side in (m.program, m.baseline):
-                run_side(bench, side, False)
-        for r in range(rounds):
-            shared = {}
+                if id(side) not in warmed:
+                    warmed.add(id(side))
+                    run_side(bench, side, False)
+        for r in range(max(m.rounds(rounds) for m in members)):
+            ran = set()
             for m in members:
-                if r >= min(m.rounds, rounds):
+                if r >= m.rounds(rounds):
                     continue
-                sides = (m.program, m.baseline) if r % 2 == 0 else (m.baseline, m.program)
-                for side in sides:
-                    # A baseline shared by several points runs once a round.
-                    if side is m.baseline and side.run in shared:
-                        side.samples.append(shared[side.run])
-                        continue
-                    ms = run_side(bench, side, True)
-                    if side is m.baseline:
-                        shared[side.run] = ms
+                for side in (m.program, m.baseline) if r % 2 == 0 else (m.baseline, m.program):
+                    if id(side) not in ran:
+                        ran.add(id(side))
+                        run_side(bench, side, True)
         print(f"{group}: {time.time() - started:.1f} s", flush=True)
 
 
@@ -319,9 +326,9 @@ def table(plan):
              "|---|---|---|---|---|---|---|"]
     for m in plan:
         p = m.program.median()
-        b = m.baseline.median() if m.baseline else None
+        b = m.baseline.median()
         ratio = f"{p / b:.2f}" if p and b else ""
-        spreads = [x.spread() for x in (m.program, m.baseline) if x and x.spread() is not None]
+        spreads = [x.spread() for x in (m.program, m.baseline) if x.spread() is not None]
         spread = f"±{max(spreads) * 50:.0f}%" if spreads else ""
         lines.append(f"| {m.what} | {fmt_ms(p)} | {fmt_ms(b)} | {ratio} | {len(m.program.samples)} | {spread} | "
                      f"{fmt_counts(m.program)} |")
