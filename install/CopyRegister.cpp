@@ -118,20 +118,48 @@ bool CopyIntoPlace(const char* pszSource, const char* pszTarget, const char* psz
   return bPlaced;
 }
 
-// Takes the registered namesakes out of the enabled and then the registered
-// list and, when the target is held open, has the engine and the input
-// method let go of it.
-int ReleaseNamesakes(CInstallerApp& app, const char* pszTarget, int nFileState, CRemovedNamesakes& removed) {
-  if (app.m_store.RemoveFromList(pszTarget, DICLIST_ENABLED, &removed.enabled) != 0 ||
-      app.m_store.RemoveFromList(pszTarget, DICLIST_REGISTERED, &removed.registered) != 0) {
+// What the step does with one target.
+struct CTargetPlan {
+  const char* pszTarget;
+  bool bRegistered;  // a namesake is registered: take it out, put it back on failure
+  bool bBusy;        // and the file is held open: release it before the copy
+};
+
+// A busy target's enabled namesakes leave the enabled list before the copy,
+// so that the engine and the input method, told of the new list, let go of
+// the file. Nothing else is taken out yet: until the file has been replaced,
+// a run that stops dead leaves every registration and every other enabled
+// entry in place.
+int ReleaseBusyTarget(CInstallerApp& app, const char* pszTarget, CRemovedNamesakes& removed) {
+  if (app.m_store.RemoveFromList(pszTarget, DICLIST_ENABLED, &removed.enabled) != 0) {
     return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
   }
-  if (nFileState == CInstallerApp::kTargetBusy) {
-    if (!app.NotifyEngine()) return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
-    NotifyImeWindows();
-    WaitForRelease(app, pszTarget);
-  }
+  if (!app.NotifyEngine()) return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
+  NotifyImeWindows();
+  WaitForRelease(app, pszTarget);
   return CInstallerApp::kGoOn;
+}
+
+// Once the file is in place, its namesakes leave the enabled list (unless
+// that happened for the release) and then the registered list, and the
+// target is registered at the end.
+int RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan, CRemovedNamesakes& removed) {
+  if (plan.bRegistered) {
+    if ((!plan.bBusy && app.m_store.RemoveFromList(plan.pszTarget, DICLIST_ENABLED, &removed.enabled) != 0) ||
+        app.m_store.RemoveFromList(plan.pszTarget, DICLIST_REGISTERED, &removed.registered) != 0) {
+      return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
+    }
+  }
+  switch (app.m_store.AddToList(plan.pszTarget, DICLIST_REGISTERED)) {
+    case COptionDicStore::kAdded:
+    case COptionDicStore::kAlreadyListed:
+      app.m_installedDics.Add(plan.pszTarget);
+      return CInstallerApp::kGoOn;
+    case COptionDicStore::kListFull:
+      return StopPuttingBack(app.m_store, removed, msg::kRegisterLimit);
+    default:
+      return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
+  }
 }
 
 // Where a source file goes: its base name with ".dic" in the user
@@ -192,26 +220,20 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
     if (AfxMessageBox(strQuestion, kQuestionStyle) == IDNO) return CInstallerApp::kGoOn;
   }
 
+  const CTargetPlan plan = {strTarget, bRegistered, bRegistered && nFileState == CInstallerApp::kTargetBusy};
   CRemovedNamesakes removed;
-  if (bRegistered && ReleaseNamesakes(app, strTarget, nFileState, removed) == CInstallerApp::kStop) {
-    return CInstallerApp::kStop;
-  }
-
-  if (!CopyIntoPlace(strSource, strTarget, app.m_strUserDicRoot)) {
-    CString strText;
-    strText.Format(msg::kCopyFailedFmt, pszBaseName);
-    return StopPuttingBack(app.m_store, removed, strText);
-  }
-
-  switch (app.m_store.AddToList(strTarget, DICLIST_REGISTERED)) {
-    case COptionDicStore::kAdded:
-    case COptionDicStore::kAlreadyListed:
-      app.m_installedDics.Add(strTarget);
-      return CInstallerApp::kGoOn;
-    case COptionDicStore::kListFull:
-      return StopPuttingBack(app.m_store, removed, msg::kRegisterLimit);
-    default:
-      return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
+  try {
+    if (plan.bBusy && ReleaseBusyTarget(app, strTarget, removed) == CInstallerApp::kStop) return CInstallerApp::kStop;
+    if (!CopyIntoPlace(strSource, strTarget, app.m_strUserDicRoot)) {
+      CString strText;
+      strText.Format(msg::kCopyFailedFmt, pszBaseName);
+      return StopPuttingBack(app.m_store, removed, strText);
+    }
+    return RegisterInPlaceOfNamesakes(app, plan, removed);
+  } catch (...) {
+    // Running out of memory midway must not cost the user what was taken out.
+    PutBackNamesakes(app.m_store, removed);
+    throw;
   }
 }
 

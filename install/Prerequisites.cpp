@@ -42,6 +42,9 @@ bool HasDicSuffix(const char* pszName) {
 }  // namespace
 
 int CInstallerApp::CheckHostInstalled() {
+  // Memory ran out while the program started: the same to the user as
+  // running out now.
+  if (m_store.RanOutOfMemory()) AfxThrowMemoryException();
   CString strInstallPath;
   if (!ReadInstallPath(strInstallPath)) return kStop;
   if (!m_store.IsReady()) {

@@ -31,8 +31,24 @@ else
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # A mirror caught mid-sync fails an index or two; try again, and let the
+  # install decide whether what was fetched is enough.
+  for attempt in 1 2 3; do
+    apt-get update -q && break
+    echo "setup: apt-get update failed (attempt $attempt)" >&2
+    sleep $((attempt * 10))
+  done
+  if ! apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+    # The 32-bit Wine needs the mirror's i386 index, which a mirror mid-sync
+    # can leave out of step with amd64. Everything else still makes a
+    # machine that builds, tests and demonstrates with the x64 program.
+    echo "setup: WARNING: installing without the 32-bit Wine (wine32:i386); the x64 program stands in" >&2
+    without_i386=()
+    for p in "${missing[@]}"; do
+      [[ "$p" == *:i386 ]] || without_i386+=("$p")
+    done
+    apt-get install -y -q --no-install-recommends "${without_i386[@]}"
+  fi
 fi
 
 # Wine gives the program the ANSI code page 932 only under a Japanese locale.

@@ -43,11 +43,14 @@ choose_wine() {
   local want=${LEXPLANT_WINE:-auto} reason=
   case "$want" in
     auto)
-      if can_execute_i386; then
-        WINE_PROGRAM=32
-      else
+      if ! can_execute_i386; then
         WINE_PROGRAM=x64
         reason="this machine cannot execute 32-bit code"
+      elif [ ! -x "$WINE_LOADER_32" ]; then
+        WINE_PROGRAM=x64
+        reason="no 32-bit Wine here: wine32:i386 could not be installed"
+      else
+        WINE_PROGRAM=32
       fi
       ;;
     32 | x64)
@@ -82,11 +85,13 @@ choose_wine() {
 }
 
 # The programs the tests run here: both where 32-bit code executes, so that
-# the x64 path cannot rot unnoticed, else the x64 one. A forced choice runs
-# that one alone.
+# the x64 path cannot rot unnoticed, else the x64 one. A 32-bit Wine that
+# the package mirror could not deliver (its i386 index caught mid-sync)
+# leaves the x64 one too, said by setup and by choose_wine. A forced choice
+# runs that one alone.
 wine_programs() {
   case "${LEXPLANT_WINE:-auto}" in
-    auto) if can_execute_i386; then echo "32 x64"; else echo "x64"; fi ;;
+    auto) if can_execute_i386 && [ -x "$WINE_LOADER_32" ]; then echo "32 x64"; else echo "x64"; fi ;;
     *) echo "$LEXPLANT_WINE" ;;
   esac
 }

@@ -1,6 +1,7 @@
 #include "store/OptionDicStore.h"
 
 #include <cstring>
+#include <new>
 
 #include "store/BindEntryPoint.h"
 #include "store/HostLibrary.h"
@@ -35,11 +36,29 @@ CString OptionDicPath(const char* pszName) {
 }
 
 COptionDicStore::COptionDicStore()
-    : m_hLibrary(nullptr),
+    : m_bOutOfMemory(false),
+      m_hLibrary(nullptr),
       m_pfnGenerateUserDicRootPath(nullptr),
       m_pfnGetRegValue(nullptr),
       m_pfnSetRegValue(nullptr),
       m_pfnDeleteRegKeyData(nullptr) {
+  // The store is built with the program's global objects, where an exception
+  // would end the process before the user saw anything.
+  try {
+    Bind();
+  } catch (CException* e) {
+    e->Delete();
+    Unbind();
+    m_bOutOfMemory = true;
+  } catch (const std::bad_alloc&) {
+    Unbind();
+    m_bOutOfMemory = true;
+  }
+}
+
+COptionDicStore::~COptionDicStore() { Unbind(); }
+
+void COptionDicStore::Bind() {
   // Never by bare name: the program's own folder, searched first, may hold
   // anything a browser downloaded. A search that fails loads nothing.
   CString strPath;
@@ -53,7 +72,7 @@ COptionDicStore::COptionDicStore()
   m_pfnDeleteRegKeyData = BindEntryPoint<PFN_DeleteRegKeyData>(m_hLibrary, kExportDeleteRegKeyData);
 }
 
-COptionDicStore::~COptionDicStore() {
+void COptionDicStore::Unbind() {
   if (m_hLibrary) FreeLibrary(m_hLibrary);
   m_hLibrary = nullptr;
   m_pfnGenerateUserDicRootPath = nullptr;
@@ -61,6 +80,8 @@ COptionDicStore::~COptionDicStore() {
   m_pfnSetRegValue = nullptr;
   m_pfnDeleteRegKeyData = nullptr;
 }
+
+int COptionDicStore::RanOutOfMemory() const { return m_bOutOfMemory ? 1 : 0; }
 
 int COptionDicStore::IsReady() const {
   return m_hLibrary && m_pfnGenerateUserDicRootPath && m_pfnGetRegValue && m_pfnSetRegValue && m_pfnDeleteRegKeyData

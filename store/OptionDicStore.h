@@ -29,7 +29,9 @@ class COptionDicStore {
                                                const char* pszPath);
 
   // Finds the library outside the program's and the current folder, loads it
-  // by full path and looks up its entry points; never fails visibly.
+  // by full path and looks up its entry points; never fails visibly and
+  // never throws. Running out of memory meanwhile leaves the store not ready
+  // and is told by RanOutOfMemory.
   COptionDicStore();
   virtual ~COptionDicStore();  // frees the library
   COptionDicStore(const COptionDicStore&) = delete;
@@ -37,6 +39,8 @@ class COptionDicStore {
 
   // 1 when the library and all four entry points are present.
   int IsReady() const;
+  // 1 when memory ran out while the library was bound.
+  int RanOutOfMemory() const;
 
   // The user dictionary folder into pszBuffer (260 bytes). Non-zero on
   // success; 0 on failure and when not ready (buffer untouched).
@@ -102,7 +106,10 @@ class COptionDicStore {
   // below "OptionDic") into strValue, left untouched unless the read
   // succeeded. The library's result passed through.
   int GetPathValue(const char* pszValuePath, CString& strValue);
+  void Bind();
+  void Unbind();
 
+  bool m_bOutOfMemory;
   HMODULE m_hLibrary;
   PFN_GenerateUserDicRootPath m_pfnGenerateUserDicRootPath;
   PFN_GetRegValue m_pfnGetRegValue;

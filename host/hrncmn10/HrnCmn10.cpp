@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/HostLayout.h"
 #include "common/HostUtil.h"
@@ -36,14 +37,18 @@ enum Result : int {
 constexpr DWORD kDeleteSingleValue = 1;  // the one deletion kind supported
 constexpr DWORD kCreateFolder = 1;       // root path flag: create when missing
 
-// The line is built only when it is written.
+void LogLine(const std::string& line) {
+  host::AppendLine(host::JoinPath(host::ModuleDir(g_module), host::kCommonLog), line);
+}
+
+// A call's line is built only when it is written.
 template <typename MakeLine>
 void Log(Entry entry, MakeLine makeLine) {
   if (g_countOnly) {
     ++g_calls[entry];
     return;
   }
-  host::AppendLine(host::JoinPath(host::ModuleDir(g_module), host::kCommonLog), makeLine());
+  LogLine(makeLine());
 }
 
 void WriteCounts() {
@@ -59,6 +64,95 @@ std::string Hex(DWORD v) {
 }
 
 std::string Dec(long v) { return std::to_string(v); }
+
+// Failure switches: HRNCMN10.FAIL beside the library, read at the first
+// call, holds one rule a line:
+//   FUNCTION PATH CALLS RESULT
+// FUNCTION is a registry call's name as logged; PATH the value path as
+// passed (letter case ignored, no spaces) or "*" for any; CALLS "N" fails
+// the Nth call the rule matches, "N+" that one and every later one, "*"
+// every one. A failed call does nothing but return RESULT (not 0) and is
+// logged with a last field "injected". A line that is not a rule is logged
+// as "BadFailRule", which no caller's contract allows. Without the file
+// every call does its work.
+struct FailRule {
+  std::string function;
+  std::wstring path;  // empty: any
+  long first = 1;
+  bool onward = false;
+  int result = kFailed;
+  long matched = 0;
+};
+
+std::vector<FailRule> g_failRules;
+bool g_failRulesRead = false;
+
+// Code page 932 text as UTF-16, so that letter case is folded whole
+// characters at a time.
+std::wstring Wide(const char* text) {
+  const int n = MultiByteToWideChar(host::kCodePage, 0, text, -1, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(host::kCodePage, 0, text, -1, &out[0], n);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
+bool ParseFailRule(const char* line, FailRule& rule) {
+  char function[64], path[2 * MAX_PATH], calls[32];
+  int result = 0;
+  char rest = 0;
+  if (sscanf(line, "%63s %519s %31s %d %c", function, path, calls, &result, &rest) != 4 || result == 0) return false;
+  rule.function = function;
+  rule.path = strcmp(path, "*") == 0 ? std::wstring() : Wide(path);
+  rule.result = result;
+  if (strcmp(calls, "*") == 0) {
+    rule.onward = true;
+    return true;
+  }
+  char* end = nullptr;
+  rule.first = strtol(calls, &end, 10);
+  rule.onward = *end == '+';
+  return rule.first > 0 && end != calls && (*end == '\0' || (rule.onward && end[1] == '\0'));
+}
+
+void ReadFailRules() {
+  g_failRulesRead = true;
+  FILE* f = fopen(host::JoinPath(host::ModuleDir(g_module), host::kCommonFail).c_str(), "r");
+  if (!f) return;
+  char line[1024];
+  while (fgets(line, sizeof(line), f)) {
+    line[strcspn(line, "\r\n")] = '\0';
+    if (line[0] == '\0') continue;
+    FailRule rule;
+    if (ParseFailRule(line, rule)) {
+      g_failRules.push_back(rule);
+    } else {
+      LogLine("BadFailRule\t" + host::EscapeLine(line));
+    }
+  }
+  fclose(f);
+}
+
+// Whether a rule fails this call, and with what. Every rule that matches
+// counts the call; the first one due decides.
+bool Injected(const char* function, const char* path, int& result) {
+  if (!g_failRulesRead) ReadFailRules();
+  const std::wstring wide = Wide(path ? path : "");
+  bool due = false;
+  for (FailRule& rule : g_failRules) {
+    if (rule.function != function) continue;
+    if (!rule.path.empty() && lstrcmpiW(rule.path.c_str(), wide.c_str()) != 0) continue;
+    ++rule.matched;
+    if (!due && (rule.matched == rule.first || (rule.onward && rule.matched > rule.first))) {
+      due = true;
+      result = rule.result;
+    }
+  }
+  return due;
+}
+
+std::string InjectedMark(bool injected) { return injected ? "\tinjected" : ""; }
 
 // "Key\Value" into the full key below the base and the value name.
 bool SplitValuePath(const char* path, std::string& key, std::string& value) {
@@ -177,32 +271,40 @@ int __stdcall QLMS_GenerateUserDicRootPath(char* buf, const char* kind, int flag
 int __stdcall QLMR_GetRegValueA(HKEY root, DWORD flags, DWORD reserved, const char* path, DWORD type, void* data,
                                 DWORD* size) {
   DWORD capacity = size ? *size : 0;
-  int result = reserved ? kBadArgument : ReadValue(root, path, type, data, size);
+  int result = kOk;
+  const bool injected = Injected("GetRegValue", path, result);
+  if (!injected) result = reserved ? kBadArgument : ReadValue(root, path, type, data, size);
   Log(kGetValue, [&] {
     return "GetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
            host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(capacity) + "\t=" + Dec(result) +
            "\t" +
-           (result == kOk ? DataText(type, data, type == REG_SZ ? strlen(static_cast<char*>(data)) + 1 : 4) : "-");
+           (result == kOk ? DataText(type, data, type == REG_SZ ? strlen(static_cast<char*>(data)) + 1 : 4) : "-") +
+           InjectedMark(injected);
   });
   return result;
 }
 
 int __stdcall QLMR_SetRegValueA(HKEY root, DWORD flags, DWORD reserved, const char* path, DWORD type, const void* data,
                                 DWORD size) {
-  int result = reserved ? kBadArgument : WriteValue(root, path, type, data, size);
+  int result = kOk;
+  const bool injected = Injected("SetRegValue", path, result);
+  if (!injected) result = reserved ? kBadArgument : WriteValue(root, path, type, data, size);
   Log(kSetValue, [&] {
     return "SetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
            host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(size) + "\t=" + Dec(result) +
-           "\t" + (result == kOk ? DataText(type, data, size) : "-");
+           "\t" + (result == kOk ? DataText(type, data, size) : "-") + InjectedMark(injected);
   });
   return result;
 }
 
 int __stdcall QLMR_DeleteRegKeyDataA(HKEY root, DWORD flags, DWORD reserved, DWORD kind, const char* path) {
-  int result = reserved ? kBadArgument : DeleteValue(root, kind, path);
+  int result = kOk;
+  const bool injected = Injected("DeleteRegKeyData", path, result);
+  if (!injected) result = reserved ? kBadArgument : DeleteValue(root, kind, path);
   Log(kDeleteValue, [&] {
     return "DeleteRegKeyData\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" +
-           Hex(reserved) + "\t" + Dec(kind) + "\t" + host::EscapeLine(path ? path : "(null)") + "\t=" + Dec(result);
+           Hex(reserved) + "\t" + Dec(kind) + "\t" + host::EscapeLine(path ? path : "(null)") + "\t=" + Dec(result) +
+           InjectedMark(injected);
   });
   return result;
 }

@@ -7,7 +7,8 @@
 // optional children of it and children of the last child. Every window logs
 // each WM_IME_NOTIFY it receives as "notify <title> <wParam> <lParam>".
 // --hold opens FILE with no sharing, as a busy dictionary; the reload
-// notification (IMN_PRIVATE, 1975) lets it go unless --keep is given.
+// notification (IMN_PRIVATE, 1975) lets it go unless --keep is given. A
+// folder held so cannot be searched by anyone else.
 #include <windows.h>
 
 #include <cstdlib>
@@ -115,7 +116,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
 
   if (!g_holdPath.empty()) {
-    g_held = CreateFileA(g_holdPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_held = CreateFileA(g_holdPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                         nullptr);
     Log("hold\t" + host::EscapeLine(g_holdPath.c_str()) + "\t" +
         (g_held != INVALID_HANDLE_VALUE ? std::string("=ok") : "=error " + std::to_string(GetLastError())));
   }

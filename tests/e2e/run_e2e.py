@@ -50,6 +50,9 @@ MSG_EXISTS = ("オプション辞書のインストール先に同じ名前の�
               "\n\n辞書名 : {}\n\n辞書を上書きしますか?")
 MSG_COPY_FAILED = ("辞書のコピーができません.\n辞書ツールキットを起動して以下のオプション辞書を削除してください."
                    "\n\n削除するオプション辞書 :  {}\n\nその後システムを再起動して,再度インストールしてください.")
+MSG_REGISTER_FAILED = "オプション辞書の登録に失敗しました.処理を中止します."
+MSG_SETTING_FAILED = "オプション辞書の設定に失敗しました.処理を中止します."
+MSG_TARGET_TOO_LONG = "インストール先の辞書のパスが長すぎます.処理を中止します.\n\n辞書 : {}"
 MSG_CANNOT_ENABLE = ("インストールしたオプション辞書を有効にできません.\n"
                      "辞書ツールキットを起動し,有効にするオプション辞書を選択してください.")
 
@@ -153,6 +156,15 @@ class Scenario:
         # driver's, and so the installer's.
         env = dict(self.wine.env, WINEPATH=path) if path else None
         self.driver = winehost.Driver(self.wine, self.env.shots, self.name, env=env)
+
+    def fail_calls(self, *rules):
+        """Failure switches of the common library, one rule each:
+        "FUNCTION PATH CALLS RESULT" (see the library's source)."""
+        self.wine.system32("HRNCMN10.FAIL").write_text("".join(r + "\n" for r in rules), encoding=winehost.ENCODING)
+
+    def injected_calls(self):
+        """(call, value path) of every call a failure switch failed."""
+        return [(r[0], r[5] if r[0] == "DeleteRegKeyData" else r[4]) for r in self.common_log() if r[-1] == "injected"]
 
     def user_root(self):
         return self.env.user_root
@@ -398,7 +410,7 @@ class Scenario:
             elif r[0] == "GetRegValue":
                 ok = r[1:4] == ["80000001", "1", "0"] and (r[5], r[6]) in (("4", "4"), ("1", "260"))
             elif r[0] == "SetRegValue":
-                ok = r[1:4] == ["80000001", "8001", "0"] and r[7] == "=0"
+                ok = r[1:4] == ["80000001", "8001", "0"] and (r[7] == "=0" or r[-1] == "injected")
             elif r[0] == "DeleteRegKeyData":
                 ok = r[1:5] == ["80000001", "1", "0", "1"]
             else:
@@ -444,7 +456,7 @@ class Env:
             if d.name.startswith("ソフト"):
                 shutil.rmtree(d, ignore_errors=True)
         for f in (w.unix(PLANTED_LOG), w.system32("HRNCMN10.LOG"), w.system32("HRNCMN10.NOROOT"),
-                  self.cmd_dir / "HRNCNV.LOG",
+                  w.system32("HRNCMN10.FAIL"), self.cmd_dir / "HRNCNV.LOG",
                   self.cmd_dir / "HRNCNV.REFUSE", self.cmd_dir / "HRNDIC.LOG"):
             if f.exists():
                 f.unlink()
@@ -818,6 +830,135 @@ def scenario_engine_refuses(s):
     s.equal(s.engine_lists(), [("refuse", [path])], "engine hand-over")
     s.equal(len(s.notifications()), 1, "notifications")
     s.expect_toolkit_launch()
+
+
+def stop_at_failed_call(s, rule, message, registered=("Legal.dic",), source="Legal.DIC", overwrite=False,
+                        file_after=b"old legal"):
+    """Dictionaries an earlier run registered and enabled, Legal.dic's file
+    in place, one source, and a rule that fails one call of the common
+    library: the run stops with the message, both lists are as before, and
+    the user folder holds no temporary copy."""
+    s.prepare({source: "new legal"}, seeds=s.registered_seed(*registered))
+    s.put_user_file("Legal.dic", b"old legal")
+    s.fail_calls(rule)
+    s.launch()
+    s.confirm()
+    if overwrite:
+        s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
+    s.stop_message(message, "the stop message")
+    s.expect_end()
+    paths = [s.user_path(n) for n in registered]
+    s.equal(s.lists(), (paths, paths), "registered and enabled lists")
+    s.equal(s.user_files(), {"Legal.dic": file_after}, "user folder")
+    s.equal(len(s.injected_calls()), 1, "failed calls")
+
+
+def scenario_entry_unreadable_at_pruning(s):
+    """A registered entry unreadable while stale ones are pruned: the
+    registering-failed message; nothing is pruned or copied."""
+    stop_at_failed_call(s, r"GetRegValue OptionDic\RegOptionDic2 1 31", MSG_REGISTER_FAILED,
+                        registered=("Gone.dic", "Legal.dic"), source="New.DIC")
+
+
+def scenario_lookup_fails_at_copy(s):
+    """The copy step cannot tell whether a namesake is registered: the
+    setting-failed message, not the destination-exists question."""
+    # The pruning reads the entry first, the copy step's lookup second.
+    stop_at_failed_call(s, r"GetRegValue OptionDic\RegOptionDic1 2 31", MSG_SETTING_FAILED)
+
+
+def scenario_lookup_fails_at_enabling(s):
+    """Enabling cannot read the registered list's count: the cannot-enable
+    warning; the enabled entry stays and the engine is not called."""
+    s.prepare({"Legal.DIC": "legal"}, seeds=s.registered_seed("Other.dic"))
+    s.put_user_file("Other.dic", b"other")
+    # Four reads before enabling: the pruning, the copy step's lookup, and
+    # the registration's lookup and count.
+    s.fail_calls(r"GetRegValue OptionDic\RegOptionDicNum 5+ 31")
+    s.launch()
+    s.confirm()
+    s.complete(enable=True, launch=False)
+    s.stop_message(MSG_CANNOT_ENABLE, "the cannot-enable warning")
+    s.expect_end()
+    other, legal = s.user_path("Other.dic"), s.user_path("Legal.dic")
+    s.equal(s.lists(), ([other, legal], [other]), "registered and enabled lists")
+    s.equal(s.engine_log(), [], "engine calls")
+    s.expect(s.injected_calls(), "no call failed")
+
+
+def scenario_prune_only_gone(s):
+    """Pruning drops a registration whose file is not found and one holding
+    wildcards (though a file matches it), and keeps one whose folder cannot
+    be searched (held open without sharing)."""
+    held_dir = E2E_DIR + r"\held"
+    held, wildcard, gone = held_dir + r"\Held.dic", s.user_path("Leg*.dic"), s.user_path("Gone.dic")
+    seeds = [(r"OptionDic\RegOptionDicNum", 3), (r"OptionDic\OptionDicNum", 3)]
+    for i, path in enumerate((held, wildcard, gone), 1):
+        seeds += [(rf"OptionDic\RegOptionDic{i}", path), (rf"OptionDic\OptionDIC{i}", path)]
+    s.prepare({"New.DIC": "new"}, seeds=seeds)
+    s.put_user_file("Legal.dic", b"legal")
+    s.wine.unix(held_dir).mkdir(parents=True)
+    s.wine.unix(held).write_bytes(b"held")
+    s.start_ime("--hold", held_dir, "--keep")
+    s.require(any(r[0] == "hold" and r[2] == "=ok" for r in s.ime_log()), "the window holds the folder")
+    s.launch()
+    s.confirm()
+    s.complete(enable=False, launch=False)
+    s.expect_end()
+    s.equal(s.lists(), ([held, s.user_path("New.dic")], [held]), "registered and enabled lists")
+
+
+def scenario_overwrite_unregistering_fails(s):
+    """Overwriting a registered namesake: taking it out of the registered
+    list fails after it left the enabled one (the count is written there
+    first). Both entries are back; the old file is untouched."""
+    stop_at_failed_call(s, r"SetRegValue OptionDic\RegOptionDicNum 1 31", MSG_SETTING_FAILED, overwrite=True)
+
+
+def scenario_overwrite_registration_fails(s):
+    """Overwriting a registered namesake: the copy took its place but
+    registering it fails. Both entries are back."""
+    stop_at_failed_call(s, r"SetRegValue OptionDic\RegOptionDic1 1 31", MSG_SETTING_FAILED, overwrite=True,
+                        file_after=b"new legal")
+
+
+def scenario_read_only_source(s):
+    """A read-only source gives a writable copy, which a second run replaces."""
+    s.prepare({"Legal.DIC": ("legal", "r")})
+    source = s.wine.unix(KIT + r"\option\Legal.DIC")
+    installed = s.wine.unix(s.user_path("Legal.dic"))
+    for run, content in enumerate((b"legal", b"new legal"), 1):
+        if run == 2:
+            # Wine keeps the read-only attribute as the lack of write permission.
+            source.chmod(0o644)
+            source.write_bytes(content)
+            source.chmod(0o444)
+        s.launch()
+        s.confirm()
+        if run == 2:
+            s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
+        s.complete(enable=False, launch=False)
+        s.expect_end()
+        s.equal(s.user_files(), {"Legal.dic": content}, f"user folder after run {run}")
+        s.expect(installed.stat().st_mode & 0o222, f"the installed copy is read-only after run {run}")
+    s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
+
+
+def scenario_target_path_too_long(s):
+    """A file name that fits the source folder but makes the path in the user
+    folder 260 bytes or more: the stop message naming it, before anything
+    (the other dictionary included) is installed."""
+    # Spaces let the message wrap; one long word would make a box wider
+    # than the screen.
+    length = 260 - len(s.user_path(".dic").encode(winehost.ENCODING))
+    base = ("Long " * length)[:length - 1] + "L"
+    s.require(len(KIT + "\\option\\" + base + ".DIC") < 260, "the source path fits")
+    s.prepare({"A.DIC": "a", base + ".DIC": "long"})
+    s.launch()
+    s.confirm()
+    s.stop_message(MSG_TARGET_TOO_LONG.format(base + ".dic"), "the path-too-long message")
+    s.expect_end()
+    s.expect_untouched()
 
 
 SCENARIOS = [(name[len("scenario_"):], fn) for name, fn in globals().items() if name.startswith("scenario_")]

@@ -131,8 +131,11 @@ struct FailRule {
 struct State {
   // Calls and failures
   std::vector<std::string> calls;
-  std::map<std::string, long> callNumbers;
-  std::map<std::string, FailRule> failures;
+  // Transparent comparison: a lookup by the caller's name allocates nothing.
+  std::map<std::string, long, std::less<>> callNumbers;
+  std::map<std::string, FailRule, std::less<>> failures;
+  FaultHook faultHook;
+  bool powerCut = false;
 
   // Platform
   DWORD major = 5, minor = 1, platformId = VER_PLATFORM_WIN32_NT;
@@ -241,6 +244,28 @@ void AppendArg(std::string& line, const T& v) {
     line += std::to_string(v);
   }
 }
+
+// While the double serves a call, what it allocates is the platform's, not
+// the program's: a call never throws for want of memory. Program code that
+// the double calls back (window and dialog procedures, enumerations) runs
+// outside again.
+class CallScope {
+ public:
+  CallScope();
+  ~CallScope();
+  CallScope(const CallScope&) = delete;
+  CallScope& operator=(const CallScope&) = delete;
+};
+class CallbackScope {
+ public:
+  CallbackScope();
+  ~CallbackScope();
+  CallbackScope(const CallbackScope&) = delete;
+  CallbackScope& operator=(const CallbackScope&) = delete;
+
+ private:
+  int m_savedDepth;
+};
 
 // Failure injection by function name: true when this call must fail, with
 // the last error already set.

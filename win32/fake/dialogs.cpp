@@ -65,7 +65,11 @@ LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
   Window* w = FindProgramWindow(hwnd);
   if (w && w->dialog && w->dialog->proc) {
     std::shared_ptr<DialogRun> run = w->dialog;
-    INT_PTR handled = run->proc(hwnd, msg, wParam, lParam);
+    INT_PTR handled;
+    {
+      CallbackScope program;
+      handled = run->proc(hwnd, msg, wParam, lParam);
+    }
     if (handled) {
       if (ReturnsDirectly(msg)) return handled;
       w = FindProgramWindow(hwnd);
@@ -104,6 +108,7 @@ using namespace fakewin::internal;
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                LPARAM dwInitParam) {
+  CallScope serving;
   if (Enter("DialogBoxParamA", hInstance, lpTemplateName, hWndParent, dwInitParam)) return -1;
   State& st = S();
   int templateId = TemplateIdOf(lpTemplateName);
@@ -170,6 +175,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
 }
 
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
+  CallScope serving;
   if (Enter("EndDialog", hDlg, nResult)) return FALSE;
   Window* w = FindProgramWindow(hDlg);
   if (w == nullptr || !w->dialog) {
@@ -182,6 +188,7 @@ BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
 }
 
 BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
+  CallScope serving;
   if (Enter("CheckDlgButton", hDlg, nIDButton, uCheck)) return FALSE;
   Window* w = FindProgramWindow(hDlg);
   if (w == nullptr) {
@@ -193,6 +200,7 @@ BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
 }
 
 UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton) {
+  CallScope serving;
   if (Enter("IsDlgButtonChecked", hDlg, nIDButton)) return 0;
   Window* w = FindProgramWindow(hDlg);
   if (w == nullptr) {

@@ -288,6 +288,7 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+  CallScope serving;
   if (Enter("FindFirstFileA", lpFileName)) return INVALID_HANDLE_VALUE;
   ParsedPath p = Parse(lpFileName);
   Lookup l = Find(p);
@@ -323,6 +324,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
 }
 
 BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+  CallScope serving;
   if (Enter("FindNextFileA", hFindFile)) return FALSE;
   auto it = S().searches.find(hFindFile);
   if (it == S().searches.end()) {
@@ -339,6 +341,7 @@ BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
 }
 
 BOOL WINAPI FindClose(HANDLE hFindFile) {
+  CallScope serving;
   if (Enter("FindClose", hFindFile)) return FALSE;
   if (S().searches.erase(hFindFile) == 0) {
     SetError(ERROR_INVALID_HANDLE);
@@ -350,6 +353,7 @@ BOOL WINAPI FindClose(HANDLE hFindFile) {
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
+  CallScope serving;
   if (Enter("CreateFileA", lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes)) {
     return INVALID_HANDLE_VALUE;
   }
@@ -415,6 +419,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
+  CallScope serving;
   if (Enter("CloseHandle", hObject)) return FALSE;
   // A search handle is not a kernel handle: closing it here is a caller bug.
   if (S().fileHandles.erase(hObject) == 0) {
@@ -424,18 +429,15 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
   return TRUE;
 }
 
-BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
-  if (Enter("CopyFileA", lpExistingFileName, lpNewFileName, bFailIfExists)) return FALSE;
-  Lookup src = Find(lpExistingFileName);
+namespace {
+
+// Why Windows would refuse this copy; ERROR_SUCCESS when it may go ahead.
+DWORD CheckCopy(const Lookup& src, const Lookup& dst, BOOL bFailIfExists) {
   DWORD error = src.error;
   if (error == ERROR_SUCCESS && !src.node) error = ERROR_FILE_NOT_FOUND;
   // The source is read with others allowed to read it too.
   if (error == ERROR_SUCCESS) error = CheckOpen(src.node, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
-  if (error != ERROR_SUCCESS) {
-    SetError(error);
-    return FALSE;
-  }
-  Lookup dst = Find(lpNewFileName);
+  if (error != ERROR_SUCCESS) return error;
   error = dst.error;
   if (error == ERROR_SUCCESS && dst.root) error = ERROR_ACCESS_DENIED;
   if (error == ERROR_SUCCESS && dst.node) {
@@ -452,17 +454,46 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
       error = CheckOpen(dst.node, GENERIC_WRITE, 0);
     }
   }
+  return error;
+}
+
+std::shared_ptr<FileNode> CopyTarget(const Lookup& dst) {
+  return dst.node ? dst.node : NewFile(dst.folder, dst.leaf, 0);
+}
+
+// A copy the power cut short: the destination holds the first half.
+void TearCopy(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+  Lookup src = Find(lpExistingFileName);
+  Lookup dst = Find(lpNewFileName);
+  if (CheckCopy(src, dst, bFailIfExists) != ERROR_SUCCESS) return;
+  CopyTarget(dst)->content = src.node->content.substr(0, src.node->content.size() / 2);
+}
+
+}  // namespace
+
+BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+  CallScope serving;
+  try {
+    if (Enter("CopyFileA", lpExistingFileName, lpNewFileName, bFailIfExists)) return FALSE;
+  } catch (const PowerCut&) {
+    TearCopy(lpExistingFileName, lpNewFileName, bFailIfExists);
+    throw;
+  }
+  Lookup src = Find(lpExistingFileName);
+  Lookup dst = Find(lpNewFileName);
+  DWORD error = CheckCopy(src, dst, bFailIfExists);
   if (error != ERROR_SUCCESS) {
     SetError(error);
     return FALSE;
   }
-  std::shared_ptr<FileNode> node = dst.node ? dst.node : NewFile(dst.folder, dst.leaf, 0);
+  std::shared_ptr<FileNode> node = CopyTarget(dst);
   node->content = src.node->content;
   node->attributes = (src.node->attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_ARCHIVE;
   return TRUE;
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+  CallScope serving;
   if (Enter("GetFileAttributesA", lpFileName)) return INVALID_FILE_ATTRIBUTES;
   Lookup l = Find(lpFileName);
   if (l.error != ERROR_SUCCESS || !l.node) {
@@ -473,6 +504,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+  CallScope serving;
   if (Enter("SetFileAttributesA", lpFileName, dwFileAttributes)) return FALSE;
   Lookup l = Find(lpFileName);
   if (l.error != ERROR_SUCCESS || !l.node || l.root) {
@@ -487,6 +519,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  CallScope serving;
   if (Enter("DeleteFileA", lpFileName)) return FALSE;
   Lookup l = Find(lpFileName);
   DWORD error = l.error;
@@ -503,6 +536,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
 
 // Files only. The moved file takes the replaced one's place in listings.
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+  CallScope serving;
   if (Enter("MoveFileExA", lpExistingFileName, lpNewFileName, dwFlags)) return FALSE;
   ParsedPath srcPath = Parse(lpExistingFileName);
   ParsedPath dstPath = Parse(lpNewFileName);
@@ -545,6 +579,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 
 // Deterministic: the first free number from 1 on, in hex, as "<pre><n>.TMP".
 UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName) {
+  CallScope serving;
   if (Enter("GetTempFileNameA", lpPathName, lpPrefixString, uUnique)) return 0;
   const std::string folderPath(lpPathName);
   if (folderPath.size() > MAX_PATH - 14) {

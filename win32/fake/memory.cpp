@@ -46,6 +46,7 @@ int LiveGlobalAllocations() { return static_cast<int>(internal::S().globals.size
 using namespace fakewin::internal;
 
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
+  CallScope serving;
   if (Enter("GlobalAlloc", uFlags, dwBytes)) return nullptr;
   void* p = NewBlock(dwBytes, kGlobalMagic, (uFlags & GMEM_ZEROINIT) != 0);
   if (p == nullptr) {
@@ -57,6 +58,7 @@ HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
 }
 
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
+  CallScope serving;
   if (Enter("GlobalFree", hMem)) return hMem;
   if (hMem == nullptr) return nullptr;
   BlockHeader* header = HeaderOf(hMem, kGlobalMagic);
@@ -71,11 +73,13 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
 }
 
 HANDLE WINAPI GetProcessHeap(void) {
+  CallScope serving;
   if (Enter("GetProcessHeap")) return nullptr;
   return ProcessHeap();
 }
 
 LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
+  CallScope serving;
   if (Enter("HeapAlloc", hHeap, dwFlags, dwBytes)) return nullptr;
   if (hHeap != ProcessHeap()) {
     SetError(ERROR_INVALID_HANDLE);
@@ -87,6 +91,7 @@ LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
 }
 
 LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes) {
+  CallScope serving;
   if (Enter("HeapReAlloc", hHeap, dwFlags, lpMem, dwBytes)) return nullptr;
   BlockHeader* header = HeaderOf(lpMem, kHeapMagic);
   if (hHeap != ProcessHeap() || header == nullptr) {
@@ -106,6 +111,7 @@ LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBy
 }
 
 BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) {
+  CallScope serving;
   if (Enter("HeapFree", hHeap, dwFlags, lpMem)) return FALSE;
   if (lpMem == nullptr) return TRUE;
   BlockHeader* header = HeaderOf(lpMem, kHeapMagic);

@@ -270,11 +270,13 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
+  CallScope serving;
   if (Enter("LoadLibraryA", lpLibFileName)) return nullptr;
   return Load(lpLibFileName, Search{});
 }
 
 HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags) {
+  CallScope serving;
   if (Enter("LoadLibraryExA", lpLibFileName, hFile, dwFlags)) return nullptr;
   const DWORD searchFlags = dwFlags & kSearchFlags;
   const bool altered = (dwFlags & LOAD_WITH_ALTERED_SEARCH_PATH) != 0;
@@ -298,6 +300,7 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags)
 }
 
 BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName) {
+  CallScope serving;
   if (Enter("SetDllDirectoryA", lpPathName)) return FALSE;
   S().dllDirectorySet = lpPathName != nullptr;
   S().dllDirectory = lpPathName ? lpPathName : "";
@@ -305,6 +308,7 @@ BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName) {
 }
 
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags) {
+  CallScope serving;
   if (Enter("SetDefaultDllDirectories", DirectoryFlags)) return FALSE;
   const DWORD allowed = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
                         LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
@@ -317,6 +321,7 @@ BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags) {
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+  CallScope serving;
   if (Enter("GetProcAddress", hModule, lpProcName)) return nullptr;
   Module* m = ByHandle(hModule);
   if (m == nullptr || m->refs == 0) {
@@ -336,6 +341,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+  CallScope serving;
   if (Enter("FreeLibrary", hLibModule)) return FALSE;
   Module* m = ByHandle(hLibModule);
   if (m == nullptr || m->refs == 0) {
@@ -347,6 +353,7 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
+  CallScope serving;
   if (Enter("GetModuleHandleA", lpModuleName)) return nullptr;
   if (lpModuleName == nullptr || IsProgramName(lpModuleName)) return ProgramInstance();
   Module* m = IsFullPath(lpModuleName) ? ByPath(lpModuleName) : LoadedByBaseName(lpModuleName);
@@ -358,6 +365,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
+  CallScope serving;
   if (Enter("GetModuleFileNameA", hModule, nSize)) return 0;
   std::string path;
   if (hModule == nullptr || hModule == ProgramInstance()) {
@@ -386,16 +394,19 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  CallScope serving;
   if (Enter("GetSystemDirectoryA", uSize)) return 0;
   return CopyFolder(SystemFolder(), lpBuffer, uSize);
 }
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  CallScope serving;
   if (Enter("GetWindowsDirectoryA", uSize)) return 0;
   return CopyFolder(S().windowsFolder, lpBuffer, uSize);
 }
 
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
+  CallScope serving;
   if (Enter("GetCurrentDirectoryA", nBufferLength)) return 0;
   return CopyFolder(S().currentFolder, lpBuffer, nBufferLength);
 }
@@ -403,6 +414,7 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
 // The value's length without its terminator; when it does not fit, the size
 // needed with it, and the buffer is left alone.
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize) {
+  CallScope serving;
   if (Enter("GetEnvironmentVariableA", lpName, nSize)) return 0;
   const std::string* value = lpName ? EnvironmentValue(lpName) : nullptr;
   if (value == nullptr) {

@@ -69,6 +69,7 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
+  CallScope serving;
   if (Enter("GetVersionExA")) return FALSE;
   if (lpVersionInformation == nullptr || (lpVersionInformation->dwOSVersionInfoSize != kVersionInfoSize &&
                                           lpVersionInformation->dwOSVersionInfoSize != kVersionInfoExSize)) {
@@ -85,16 +86,19 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
 }
 
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar) {
+  CallScope serving;
   if (Enter("IsDBCSLeadByte", static_cast<unsigned>(TestChar))) return FALSE;
   return IsLeadByte(TestChar) ? TRUE : FALSE;
 }
 
 UINT WINAPI GetACP(void) {
+  CallScope serving;
   if (Enter("GetACP")) return 0;
   return S().codePage;
 }
 
 void WINAPI Sleep(DWORD dwMilliseconds) {
+  CallScope serving;
   if (Enter("Sleep", dwMilliseconds)) return;
   int count = ++S().sleepCount;
   if (S().sleepHook) {
@@ -104,6 +108,7 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 }
 
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
+  CallScope serving;
   if (Enter("LoadStringA", hInstance, uID, cchBufferMax)) return 0;
   auto it = S().strings.find(uID);
   if (it == S().strings.end()) {
@@ -116,6 +121,7 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
 
 HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
                                INT nShowCmd) {
+  CallScope serving;
   if (Enter("ShellExecuteA", hwnd, lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd)) {
     // Failures are reported as values of 32 and below.
     DWORD error = LastError();

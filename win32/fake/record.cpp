@@ -1,11 +1,14 @@
 // Call record, failure injection, the last error and Reset().
 #include "FakeState.h"
 
+#include <string_view>
+
 namespace fakewin {
 namespace internal {
 namespace {
 
 thread_local DWORD t_lastError = ERROR_SUCCESS;
+thread_local int t_servingDepth = 0;
 
 }  // namespace
 
@@ -92,10 +95,35 @@ void AppendArg(std::string& line, const char* s) {
   }
 }
 
+CallScope::CallScope() { ++t_servingDepth; }
+CallScope::~CallScope() { --t_servingDepth; }
+
+CallbackScope::CallbackScope() : m_savedDepth(t_servingDepth) { t_servingDepth = 0; }
+CallbackScope::~CallbackScope() { t_servingDepth = m_savedDepth; }
+
 bool ShouldFail(const char* api) {
   State& st = S();
-  long number = ++st.callNumbers[api];
-  auto it = st.failures.find(api);
+  const std::string_view name(api);
+  auto counted = st.callNumbers.find(name);
+  if (counted == st.callNumbers.end()) counted = st.callNumbers.emplace(name, 0).first;
+  long number = ++counted->second;
+  if (st.powerCut) {
+    SetError(ERROR_GEN_FAILURE);
+    return true;
+  }
+  if (st.faultHook) {
+    switch (st.faultHook(api)) {
+      case Fault::kNone:
+        break;
+      case Fault::kFail:
+        SetError(ERROR_GEN_FAILURE);
+        return true;
+      case Fault::kCut:
+        st.powerCut = true;
+        throw PowerCut{};
+    }
+  }
+  auto it = st.failures.find(name);
   if (it == st.failures.end()) return false;
   FailRule& rule = it->second;
   bool fail = rule.always;
@@ -133,6 +161,14 @@ void FailNth(const std::string& api, int n, DWORD error) {
   rule.error = error;
 }
 
+void OnFaultPoint(FaultHook hook) { S().faultHook = std::move(hook); }
+
+bool FaultPoint(const std::string& api) { return ShouldFail(api.c_str()); }
+
+bool ServingCall() { return t_servingDepth > 0; }
+ServingScope::ServingScope() { ++t_servingDepth; }
+ServingScope::~ServingScope() { --t_servingDepth; }
+
 void FailAlways(const std::string& api, DWORD error) {
   FailRule& rule = S().failures[api];
   rule.always = true;
@@ -151,11 +187,13 @@ void Reset() {
 using namespace fakewin::internal;
 
 DWORD WINAPI GetLastError(void) {
+  CallScope serving;
   S().calls.push_back("GetLastError");
   return t_lastError;
 }
 
 void WINAPI SetLastError(DWORD dwErrCode) {
+  CallScope serving;
   S().calls.push_back("SetLastError " + std::to_string(dwErrCode));
   t_lastError = dwErrCode;
 }

@@ -123,6 +123,7 @@ int OpenKeyCount() { return static_cast<int>(S().openKeys.size()); }
 using namespace fakewin::internal;
 
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
+  CallScope serving;
   if (Enter("RegOpenKeyExA", hKey, lpSubKey, ulOptions, samDesired)) return static_cast<LONG>(LastError());
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
@@ -141,6 +142,7 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
 
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                              LPDWORD lpcbData) {
+  CallScope serving;
   if (Enter("RegQueryValueExA", hKey, lpValueName, lpcbData ? static_cast<long>(*lpcbData) : -1L)) {
     return static_cast<LONG>(LastError());
   }
@@ -166,6 +168,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
 }
 
 LONG WINAPI RegCloseKey(HKEY hKey) {
+  CallScope serving;
   if (Enter("RegCloseKey", hKey)) return static_cast<LONG>(LastError());
   if (IsPredefined(hKey)) return ERROR_SUCCESS;
   if (S().openKeys.erase(hKey) == 0) return ERROR_INVALID_HANDLE;

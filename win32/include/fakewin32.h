@@ -33,6 +33,31 @@ void ClearCalls();
 void FailNth(const std::string& api, int n, DWORD error = ERROR_GEN_FAILURE);
 void FailAlways(const std::string& api, DWORD error = ERROR_GEN_FAILURE);
 
+// ---- Fault sweeps ------------------------------------------------------------
+// Asked at every call the double serves, and at every call of a stand-in that
+// joins through FaultPoint, before the call has any effect. kFail makes the
+// call fail as that function fails (ERROR_GEN_FAILURE); kCut stops the program
+// dead there, as a power failure would: PowerCut is thrown from the call, a
+// copy cut short leaves its destination half-written, and every later call
+// fails without effect, so nothing the unwinding does reaches the machine.
+enum class Fault { kNone, kFail, kCut };
+using FaultHook = std::function<Fault(const char* api)>;
+void OnFaultPoint(FaultHook hook);  // nullptr: none
+struct PowerCut {};
+// For stand-ins outside the double: true when this call must fail.
+bool FaultPoint(const std::string& api);
+// True while the double, or a stand-in that says so with ServingScope, serves
+// a call: an allocation failing there would be the platform's, which never
+// throws.
+bool ServingCall();
+class ServingScope {
+ public:
+  ServingScope();
+  ~ServingScope();
+  ServingScope(const ServingScope&) = delete;
+  ServingScope& operator=(const ServingScope&) = delete;
+};
+
 // ---- Platform --------------------------------------------------------------
 void SetVersion(DWORD major, DWORD minor, DWORD platformId);
 void SetAnsiCodePage(UINT codePage);  // 932 (Shift JIS) or 1252 (no lead bytes)

@@ -6,31 +6,13 @@
 #include <imm.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <new>
 
+#include "app/FailingNew.h"
 #include "framework/Afx.h"
 #include "support/AppFixture.h"
 #include "ui/MainFrm.h"
 #include "ui/resource.h"
-
-namespace {
-
-// Size of the next allocation through new that fails with std::bad_alloc.
-std::size_t g_failNewOfSize = 0;
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (size != 0 && size == g_failNewOfSize) {
-    g_failNewOfSize = 0;
-    throw std::bad_alloc();
-  }
-  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -314,12 +296,22 @@ TEST_F(RunInstallTest, TheStandardLibrarysExhaustionGetsTheMemoryMessageToo) {
 
 TEST_F(RunInstallTest, NoMemoryForTheFrameGetsTheMemoryMessage) {
   Install();
-  g_failNewOfSize = sizeof(CMainFrame);
+  failing_new::FailSize(sizeof(CMainFrame));
   EXPECT_EQ(0, Run());
-  g_failNewOfSize = 0;
+  failing_new::FailSize(0);
   EXPECT_EQ(std::vector<std::string>{kMemoryMessage}, MessageTexts());
   EXPECT_TRUE(fakewin::Dialogs().empty());
   EXPECT_TRUE(fakewin::ProgramWindows().empty());
+}
+
+TEST_F(RunInstallTest, NoMemoryWhileTheProgramStartsIsToldAfterTheDisclaimer) {
+  Install();
+  // The first framework allocation is the library's path, while the global
+  // installer is built: there a throw would end the process unseen.
+  fakewin::FailNth("HeapAlloc", 1, ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(0, Run());
+  EXPECT_EQ(std::vector<std::string>{kMemoryMessage}, MessageTexts());
+  EXPECT_TRUE(NothingWritten());
 }
 
 TEST_F(RunInstallTest, HeapExhaustionInsideTheFrameworkReachesTheSameHandler) {

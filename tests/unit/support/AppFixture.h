@@ -32,6 +32,7 @@ class AppFixture : public ::testing::Test {
 
   CInstallerApp& MakeApp();
   CInstallerApp& app() { return *m_app; }
+  void DestroyApp() { m_app.reset(); }
   testhost::CommonLibrary& lib() { return testhost::CommonLibrary::Get(); }
   testhost::Engine& engine() { return testhost::Engine::Get(); }
 

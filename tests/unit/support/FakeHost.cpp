@@ -13,6 +13,8 @@ namespace {
 
 // What the stand-in answers where the real library would fail.
 const int kOk = 0;
+const int kNoFolder = 0;  // the folder request's failure
+const int kEngineRefused = 1;
 const int kValueAbsent = 2;
 const int kAccessDenied = 5;
 const int kWrongType = 13;     // ERROR_INVALID_DATA
@@ -136,6 +138,7 @@ unsigned long EntryNumber(const std::string& path, const std::string& prefix) {
 // ---- The common library's entry points ----
 
 int __stdcall GenerateUserDicRootPath(char* pszBuffer, const char* pszKind, int nFlag) {
+  fakewin::ServingScope serving;
   LibCall call;
   call.function = kGenerateUserDicRootPath;
   call.path = pszKind ? pszKind : "";
@@ -143,6 +146,7 @@ int __stdcall GenerateUserDicRootPath(char* pszBuffer, const char* pszKind, int 
   Lib().calls.push_back(call);
   int result = 0;
   if (TakeScheduledFailure(kGenerateUserDicRootPath, &result)) return result;
+  if (fakewin::FaultPoint(kGenerateUserDicRootPath)) return kNoFolder;
   if (Lib().userDicRootResult != 0) {
     const std::string& folder = Lib().userDicRoot;
     std::memcpy(pszBuffer, folder.c_str(), std::min(folder.size() + 1, static_cast<size_t>(MAX_PATH)));
@@ -164,11 +168,13 @@ LibCall& RecordValueCall(const char* pszFunction, HKEY hRoot, DWORD dwFlags, DWO
 
 int __stdcall GetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath, DWORD dwType, void* pData,
                           DWORD* pcbData) {
+  fakewin::ServingScope serving;
   LibCall& call = RecordValueCall(kGetRegValue, hRoot, dwFlags, dwReserved, pszPath);
   call.type = dwType;
   call.size = pcbData ? *pcbData : 0;
   int result = 0;
   if (TakeScheduledFailure(kGetRegValue, &result)) return result;
+  if (fakewin::FaultPoint(kGetRegValue)) return kAccessDenied;
   auto failed = Lib().failedReads.find(FoldKey(pszPath));
   if (failed != Lib().failedReads.end()) return failed->second;
   if (!pData || !pcbData) return kBadParameter;
@@ -185,6 +191,7 @@ int __stdcall GetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const cha
 
 int __stdcall SetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath, DWORD dwType,
                           const void* pData, DWORD cbData) {
+  fakewin::ServingScope serving;
   std::string bytes(static_cast<const char*>(pData), cbData);
   LibCall& call = RecordValueCall(kSetRegValue, hRoot, dwFlags, dwReserved, pszPath);
   call.type = dwType;
@@ -193,6 +200,7 @@ int __stdcall SetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const cha
   if (dwType == REG_SZ && !call.data.empty() && call.data.back() == '\0') call.data.pop_back();
   int result = 0;
   if (TakeScheduledFailure(kSetRegValue, &result)) return result;
+  if (fakewin::FaultPoint(kSetRegValue)) return kAccessDenied;
   if (hRoot != HKEY_CURRENT_USER) return kAccessDenied;
   if (dwType == REG_SZ) {
     Store(pszPath, dwType, bytes.substr(0, bytes.find('\0')));
@@ -205,9 +213,11 @@ int __stdcall SetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const cha
 }
 
 int __stdcall DeleteRegKeyData(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, DWORD dwKind, const char* pszPath) {
+  fakewin::ServingScope serving;
   RecordValueCall(kDeleteRegKeyData, hRoot, dwFlags, dwReserved, pszPath).kind = dwKind;
   int result = 0;
   if (TakeScheduledFailure(kDeleteRegKeyData, &result)) return result;
+  if (fakewin::FaultPoint(kDeleteRegKeyData)) return kAccessDenied;
   if (dwKind != kDeleteSingleValue) return kBadParameter;
   if (hRoot != HKEY_CURRENT_USER || !Find(pszPath)) return kValueAbsent;
   Lib().values.erase(FoldKey(pszPath));
@@ -233,6 +243,7 @@ bool OnlyFieldsSet(const std::string& block) {
 }
 
 int __cdecl EngineTop(int nCommand, void* pBlock) {
+  fakewin::ServingScope serving;
   Engine::Call call;
   call.command = nCommand;
   call.blockValid = false;
@@ -257,6 +268,7 @@ int __cdecl EngineTop(int nCommand, void* pBlock) {
     }
   }
   Eng().calls.push_back(std::move(call));
+  if (fakewin::FaultPoint(kEngineEntry)) return kEngineRefused;
   if (Eng().hook) Eng().hook();
   return Eng().result;
 }
