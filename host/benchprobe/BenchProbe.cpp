@@ -12,8 +12,7 @@
 //                         start and event k the k-th dialog showing (when k
 //                         is a start point: the moment it is answered).
 //                         Prints "dialog K MS IDS" for each dialog,
-//                         "ms SPAN", "exit CODE" and "cpu MS" (the
-//                         program's processor time over the whole run).
+//                         "ms SPAN" and "exit CODE".
 //   copy FROM TO          time CopyFileA of every FROM\*.dic into TO
 //
 // Dialogs are found by polling the top-level windows every millisecond; the
@@ -207,15 +206,6 @@ void EndProcess(PROCESS_INFORMATION& pi) {
   WaitForSingleObject(pi.hProcess, kExitTimeoutMs);
 }
 
-// User and kernel time of the whole run: less swayed than the wall clock by
-// what else the machine is doing.
-double CpuMs(HANDLE process) {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return -1.0;
-  auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-  return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
-}
-
 bool Run(const std::string& exe, int from, int to, const std::vector<std::string>& keys) {
   if (from < 0 || to <= from || to > static_cast<int>(keys.size())) return Fail("bad span");
   if (!host::LastSeparator(exe.c_str())) return Fail("program path without a folder");
@@ -245,13 +235,11 @@ bool Run(const std::string& exe, int from, int to, const std::vector<std::string
   if (!ok) EndProcess(pi);
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
-  double cpu = CpuMs(pi.hProcess);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   if (!ok) return false;
   Say("ms\t" + MsText(span));
   Say("exit\t" + std::to_string(code));
-  Say("cpu\t" + MsText(cpu));
   return true;
 }
 
