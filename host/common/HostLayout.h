@@ -26,6 +26,10 @@ inline constexpr char kCmdFolder[] = "CMD";
 inline constexpr char kCommonLog[] = "HRNCMN10.LOG";
 inline constexpr char kCommonNoRoot[] = "HRNCMN10.NOROOT";  // root path request fails
 inline constexpr char kCommonFail[] = "HRNCMN10.FAIL";      // calls to fail, see HrnCmn10.cpp
+// Present when the library loads: calls are only counted, and one line of
+// counts goes to kCommonCounts when it unloads (the benchmark's mode).
+inline constexpr char kCommonCountOnly[] = "HRNCMN10.COUNT";
+inline constexpr char kCommonCounts[] = "HRNCMN10.COUNTS";
 inline constexpr char kEngineLog[] = "HRNCNV.LOG";
 inline constexpr char kEngineRefuse[] = "HRNCNV.REFUSE";  // engine refuses every list
 inline constexpr char kToolkitLog[] = "HRNDIC.LOG";

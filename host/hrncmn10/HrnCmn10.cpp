@@ -1,7 +1,9 @@
 // Stand-in for the host's common library. Values live in the real registry
 // below host::kStoreBase of the root the caller names; every call is
 // appended to HRNCMN10.LOG beside the library so that a test can see what
-// was asked, with which flags, and what was answered.
+// was asked, with which flags, and what was answered. With HRNCMN10.COUNT
+// beside it, the calls are only counted, so that a timed run pays nothing
+// for the log; the counts go to HRNCMN10.COUNTS when the library unloads.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,6 +17,11 @@
 namespace {
 
 HMODULE g_module = nullptr;
+
+// The entry points, in the order of the counts line.
+enum Entry { kRootPath, kGetValue, kSetValue, kDeleteValue, kEntryCount };
+bool g_countOnly = false;
+long g_calls[kEntryCount] = {};
 
 // Results besides 0 (done); 1 and 2 are what callers rely on for "absent".
 enum Result : int {
@@ -30,8 +37,24 @@ enum Result : int {
 constexpr DWORD kDeleteSingleValue = 1;  // the one deletion kind supported
 constexpr DWORD kCreateFolder = 1;       // root path flag: create when missing
 
-void Log(const std::string& line) {
+void LogLine(const std::string& line) {
   host::AppendLine(host::JoinPath(host::ModuleDir(g_module), host::kCommonLog), line);
+}
+
+// A call's line is built only when it is written.
+template <typename MakeLine>
+void Log(Entry entry, MakeLine makeLine) {
+  if (g_countOnly) {
+    ++g_calls[entry];
+    return;
+  }
+  LogLine(makeLine());
+}
+
+void WriteCounts() {
+  std::string line = "counts";
+  for (long n : g_calls) line += "\t" + std::to_string(n);
+  host::AppendLine(host::JoinPath(host::ModuleDir(g_module), host::kCommonCounts), line);
 }
 
 std::string Hex(DWORD v) {
@@ -105,7 +128,7 @@ void ReadFailRules() {
     if (ParseFailRule(line, rule)) {
       g_failRules.push_back(rule);
     } else {
-      Log("BadFailRule\t" + host::EscapeLine(line));
+      LogLine("BadFailRule\t" + host::EscapeLine(line));
     }
   }
   fclose(f);
@@ -238,8 +261,10 @@ extern "C" {
 
 int __stdcall QLMS_GenerateUserDicRootPath(char* buf, const char* kind, int flag) {
   int result = UserDicRoot(buf, kind, flag);
-  Log("GenerateUserDicRootPath\t" + host::EscapeLine(kind ? kind : "(null)") + "\t" + Dec(flag) + "\t=" + Dec(result) +
-      "\t" + (result ? host::EscapeLine(buf) : std::string("-")));
+  Log(kRootPath, [&] {
+    return "GenerateUserDicRootPath\t" + host::EscapeLine(kind ? kind : "(null)") + "\t" + Dec(flag) + "\t=" +
+           Dec(result) + "\t" + (result ? host::EscapeLine(buf) : std::string("-"));
+  });
   return result;
 }
 
@@ -249,10 +274,13 @@ int __stdcall QLMR_GetRegValueA(HKEY root, DWORD flags, DWORD reserved, const ch
   int result = kOk;
   const bool injected = Injected("GetRegValue", path, result);
   if (!injected) result = reserved ? kBadArgument : ReadValue(root, path, type, data, size);
-  Log("GetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
-      host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(capacity) + "\t=" + Dec(result) + "\t" +
-      (result == kOk ? DataText(type, data, type == REG_SZ ? strlen(static_cast<char*>(data)) + 1 : 4) : "-") +
-      InjectedMark(injected));
+  Log(kGetValue, [&] {
+    return "GetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
+           host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(capacity) + "\t=" + Dec(result) +
+           "\t" +
+           (result == kOk ? DataText(type, data, type == REG_SZ ? strlen(static_cast<char*>(data)) + 1 : 4) : "-") +
+           InjectedMark(injected);
+  });
   return result;
 }
 
@@ -261,9 +289,11 @@ int __stdcall QLMR_SetRegValueA(HKEY root, DWORD flags, DWORD reserved, const ch
   int result = kOk;
   const bool injected = Injected("SetRegValue", path, result);
   if (!injected) result = reserved ? kBadArgument : WriteValue(root, path, type, data, size);
-  Log("SetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
-      host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(size) + "\t=" + Dec(result) + "\t" +
-      (result == kOk ? DataText(type, data, size) : "-") + InjectedMark(injected));
+  Log(kSetValue, [&] {
+    return "SetRegValue\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
+           host::EscapeLine(path ? path : "(null)") + "\t" + Dec(type) + "\t" + Dec(size) + "\t=" + Dec(result) +
+           "\t" + (result == kOk ? DataText(type, data, size) : "-") + InjectedMark(injected);
+  });
   return result;
 }
 
@@ -271,8 +301,11 @@ int __stdcall QLMR_DeleteRegKeyDataA(HKEY root, DWORD flags, DWORD reserved, DWO
   int result = kOk;
   const bool injected = Injected("DeleteRegKeyData", path, result);
   if (!injected) result = reserved ? kBadArgument : DeleteValue(root, kind, path);
-  Log("DeleteRegKeyData\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" + Hex(reserved) + "\t" +
-      Dec(kind) + "\t" + host::EscapeLine(path ? path : "(null)") + "\t=" + Dec(result) + InjectedMark(injected));
+  Log(kDeleteValue, [&] {
+    return "DeleteRegKeyData\t" + Hex(reinterpret_cast<DWORD_PTR>(root)) + "\t" + Hex(flags) + "\t" +
+           Hex(reserved) + "\t" + Dec(kind) + "\t" + host::EscapeLine(path ? path : "(null)") + "\t=" + Dec(result) +
+           InjectedMark(injected);
+  });
   return result;
 }
 
@@ -280,6 +313,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_module = instance;
     DisableThreadLibraryCalls(instance);
+    g_countOnly = host::FileExists(host::JoinPath(host::ModuleDir(instance), host::kCommonCountOnly));
+  } else if (reason == DLL_PROCESS_DETACH && g_countOnly) {
+    WriteCounts();
   }
   return TRUE;
 }
