@@ -1,6 +1,7 @@
-// Stateful libFuzzer target over the dictionary lists. The store is bound,
-// through the Win32 double, to an in-memory common library whose stored
-// lists and per-call results come from the input:
+// Stateful libFuzzer target over the dictionary lists. The store is bound to
+// an in-memory common library (loaded through FuzzStorePlatform.cpp, not the
+// Win32 double, whose record of every call would slow each input sixfold)
+// whose stored lists and per-call results come from the input:
 //   front: each list's stored count and entries, then operations (finding,
 //          adding, removing by path or by file name, reading), each with a
 //          path, a list and optionally an allocation to fail;
