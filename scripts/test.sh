@@ -49,17 +49,19 @@ native_suite() {
   return "$rc"
 }
 
+# One target's short run; crash reproducers land in the build tree, not in
+# the sources.
+fuzz_run() {
+  local target=$1 runs=$2
+  shift 2
+  "build/fuzz/$target" -runs="$runs" -artifact_prefix=build/fuzz/ "$@" 2>&1 | tail -n 2
+}
+
 fuzz() {
   cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs" || return 1
-  local fuzzer ran=0
-  for fuzzer in build/fuzz/fuzz_*; do
-    [ -x "$fuzzer" ] || continue
-    ran=1
-    # Crash reproducers land in the build tree, not in the sources.
-    "$fuzzer" -runs="${FUZZ_RUNS:-300000}" -max_len=600 -dict=tests/fuzz/paths.dict \
-      -artifact_prefix=build/fuzz/ 2>&1 | tail -n 2 || return 1
-  done
-  [ "$ran" -eq 1 ]
+  fuzz_run fuzz_paths "${FUZZ_RUNS:-300000}" -max_len=600 -dict=tests/fuzz/paths.dict || return 1
+  # Each list input runs several operations: fewer inputs take as long.
+  fuzz_run fuzz_lists "${FUZZ_LIST_RUNS:-50000}" -max_len=160
 }
 
 # Builds one Windows program with its stand-in host and checks its resources.
@@ -92,7 +94,7 @@ stage "native unit tests" native_suite native
 echo "== native build with AddressSanitizer and UBSan"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 stage "sanitized unit tests" native_suite native-asan
 
-echo "== fuzzing the path comparison and split"
+echo "== fuzzing the path comparison and split, and the list operations"
 stage "fuzzing" fuzz
 
 echo "== Windows builds (32-bit and x64) and resource checks"
