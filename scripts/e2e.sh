@@ -6,12 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-[ -n "${LEXPLANT_SETUP_DONE:-}" ] || as_root bash scripts/setup.sh >/dev/null
-
 source scripts/wine-choice.sh
-choose_wine
-echo "$WINE_LINE"
+prepare_wine
 build_wine_program
 
 exec python3 tests/e2e/run_e2e.py "$WINE_BUILD" "$@"

@@ -103,3 +103,14 @@ build_wine_program() {
   fi
   cmake --build "$WINE_BUILD" -j "$(nproc)" --target LexPlant host_all "$@"
 }
+
+# What the demo, the scenarios and the benchmark do first: the packages
+# (unless scripts/test.sh already saw to them), then the Wine choice, said in
+# its one line. Exits when the chosen Wine cannot run.
+prepare_wine() {
+  if [ -z "${LEXPLANT_SETUP_DONE:-}" ]; then
+    if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh >/dev/null; else sudo bash scripts/setup.sh >/dev/null; fi
+  fi
+  choose_wine || exit 1
+  echo "$WINE_LINE"
+}
