@@ -102,6 +102,9 @@ stage "32-bit Windows build" windows_build mingw x86
 stage "x64 Windows build" windows_build mingw64 amd64
 
 source scripts/wine-choice.sh
+if [ "${LEXPLANT_WINE:-auto}" = auto ] && can_execute_i386 && [ ! -x "$WINE_LOADER_32" ]; then
+  echo "Wine: the 32-bit program is not run: no 32-bit Wine here (wine32:i386 could not be installed)"
+fi
 for program in $(wine_programs); do
   echo "== end-to-end scenarios under Wine: the ${program/32/32-bit} program"
   stage "end-to-end scenarios, ${program/32/32-bit} program" end_to_end "$program"
