@@ -246,26 +246,27 @@ void AppendArg(std::string& line, const T& v) {
 }
 
 // While the double serves a call, what it allocates is the platform's, not
-// the program's: a call never throws for want of memory. Program code that
-// the double calls back (window and dialog procedures, enumerations) runs
-// outside again.
-class CallScope {
- public:
-  CallScope();
-  ~CallScope();
-  CallScope(const CallScope&) = delete;
-  CallScope& operator=(const CallScope&) = delete;
-};
-class CallbackScope {
- public:
-  CallbackScope();
-  ~CallbackScope();
-  CallbackScope(const CallbackScope&) = delete;
-  CallbackScope& operator=(const CallbackScope&) = delete;
+// the program's: a call never throws for want of memory.
+using CallScope = ServingScope;
 
- private:
-  int m_savedDepth;
-};
+[[noreturn]] void ExceptionCrossedTheSystem(const char* callback);
+
+// Program code that the double calls back (window and dialog procedures,
+// enumerations) runs outside the served call. As on Windows, no C++
+// exception may unwind back through the system: one that tries ends the
+// test program, naming the callback. Only a power cut, which ends
+// everything anyway, passes.
+template <typename Fn>
+auto CallProgram(const char* callback, Fn&& fn) -> decltype(fn()) {
+  ProgramScope program;
+  try {
+    return fn();
+  } catch (const PowerCut&) {
+    throw;
+  } catch (...) {
+    ExceptionCrossedTheSystem(callback);
+  }
+}
 
 // Failure injection by function name: true when this call must fail, with
 // the last error already set.

@@ -65,11 +65,7 @@ LRESULT CALLBACK DialogClassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
   Window* w = FindProgramWindow(hwnd);
   if (w && w->dialog && w->dialog->proc) {
     std::shared_ptr<DialogRun> run = w->dialog;
-    INT_PTR handled;
-    {
-      CallbackScope program;
-      handled = run->proc(hwnd, msg, wParam, lParam);
-    }
+    INT_PTR handled = CallProgram("a dialog procedure", [&] { return run->proc(hwnd, msg, wParam, lParam); });
     if (handled) {
       if (ReturnsDirectly(msg)) return handled;
       w = FindProgramWindow(hwnd);

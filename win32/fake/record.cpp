@@ -1,6 +1,8 @@
 // Call record, failure injection, the last error and Reset().
 #include "FakeState.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 namespace fakewin {
@@ -95,11 +97,11 @@ void AppendArg(std::string& line, const char* s) {
   }
 }
 
-CallScope::CallScope() { ++t_servingDepth; }
-CallScope::~CallScope() { --t_servingDepth; }
-
-CallbackScope::CallbackScope() : m_savedDepth(t_servingDepth) { t_servingDepth = 0; }
-CallbackScope::~CallbackScope() { t_servingDepth = m_savedDepth; }
+void ExceptionCrossedTheSystem(const char* callback) {
+  std::fprintf(stderr, "fakewin: a C++ exception left %s into the system, which Windows does not survive\n",
+               callback);
+  std::abort();
+}
 
 bool ShouldFail(const char* api) {
   State& st = S();
@@ -168,6 +170,8 @@ bool FaultPoint(const std::string& api) { return ShouldFail(api.c_str()); }
 bool ServingCall() { return t_servingDepth > 0; }
 ServingScope::ServingScope() { ++t_servingDepth; }
 ServingScope::~ServingScope() { --t_servingDepth; }
+ProgramScope::ProgramScope() : m_savedDepth(t_servingDepth) { t_servingDepth = 0; }
+ProgramScope::~ProgramScope() { t_servingDepth = m_savedDepth; }
 
 void FailAlways(const std::string& api, DWORD error) {
   FailRule& rule = S().failures[api];

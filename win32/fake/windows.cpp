@@ -219,8 +219,7 @@ LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return handler ? handler(hwnd, msg, wParam, lParam) : 0;
   }
   WNDPROC proc = w->proc ? w->proc : DefWindowProcA;
-  CallbackScope program;
-  return proc(hwnd, msg, wParam, lParam);
+  return CallProgram("a window procedure", [&] { return proc(hwnd, msg, wParam, lParam); });
 }
 
 LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -603,8 +602,8 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   CallScope serving;
   if (Enter("CallWindowProcA", hWnd, Msg, wParam, lParam)) return 0;
-  CallbackScope program;
-  return lpPrevWndFunc ? lpPrevWndFunc(hWnd, Msg, wParam, lParam) : 0;
+  if (!lpPrevWndFunc) return 0;
+  return CallProgram("a window procedure", [&] { return lpPrevWndFunc(hWnd, Msg, wParam, lParam); });
 }
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -730,8 +729,7 @@ BOOL WINAPI EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam) {
   if (Enter("EnumWindows", lParam)) return FALSE;
   for (HWND h : TopLevelWindows()) {
     if (!Alive(h)) continue;
-    CallbackScope program;
-    if (!lpEnumFunc(h, lParam)) return FALSE;
+    if (!CallProgram("an enumeration callback", [&] { return lpEnumFunc(h, lParam); })) return FALSE;
   }
   return TRUE;
 }
@@ -750,8 +748,7 @@ BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lPa
   }
   for (HWND h : all) {
     if (!Alive(h)) continue;
-    CallbackScope program;
-    if (!lpEnumFunc(h, lParam)) return FALSE;
+    if (!CallProgram("an enumeration callback", [&] { return lpEnumFunc(h, lParam); })) return FALSE;
   }
   return TRUE;
 }

@@ -57,6 +57,17 @@ class ServingScope {
   ServingScope(const ServingScope&) = delete;
   ServingScope& operator=(const ServingScope&) = delete;
 };
+// Program code called back from inside a served call runs outside it again.
+class ProgramScope {
+ public:
+  ProgramScope();
+  ~ProgramScope();
+  ProgramScope(const ProgramScope&) = delete;
+  ProgramScope& operator=(const ProgramScope&) = delete;
+
+ private:
+  int m_savedDepth;
+};
 
 // ---- Platform --------------------------------------------------------------
 void SetVersion(DWORD major, DWORD minor, DWORD platformId);
