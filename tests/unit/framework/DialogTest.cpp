@@ -23,12 +23,12 @@ class CheckDlg : public CDialog {
     DDX_Check(pDX, kBoxB, b);
   }
   BOOL OnInitDialog() override {
-    if (failInit) AfxThrowMemoryException();
+    fwtest::Exhaust(failInit);
     return CDialog::OnInitDialog();
   }
   int a = 1;
   int b = 0;
-  bool failInit = false;
+  fwtest::Exhaustion failInit = fwtest::Exhaustion::kNone;
 };
 
 class DialogTest : public ::testing::Test {
@@ -93,19 +93,22 @@ TEST_F(DialogTest, OwnerIsTheParentElseTheMainWindow) {
 }
 
 TEST_F(DialogTest, ExceptionInsideTheDialogReachesTheCallerOfDoModal) {
-  CheckDlg dlg;
-  dlg.failInit = true;
-  bool caught = false;
-  try {
-    dlg.DoModal();
-  } catch (CMemoryException* e) {
-    caught = true;
-    e->Delete();
+  for (fwtest::Exhaustion how : fwtest::kEveryExhaustion) {
+    fakewin::Reset();
+    CheckDlg dlg;
+    dlg.failInit = how;
+    bool caught = false;
+    try {
+      dlg.DoModal();
+    } catch (CMemoryException* e) {
+      caught = true;
+      e->Delete();
+    }
+    EXPECT_TRUE(caught);
+    ASSERT_EQ(1u, fakewin::Dialogs().size());
+    EXPECT_EQ(-1, fakewin::Dialogs()[0].result);
+    EXPECT_EQ(nullptr, dlg.GetSafeHwnd());
   }
-  EXPECT_TRUE(caught);
-  ASSERT_EQ(1u, fakewin::Dialogs().size());
-  EXPECT_EQ(-1, fakewin::Dialogs()[0].result);
-  EXPECT_EQ(nullptr, dlg.GetSafeHwnd());
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ class PaneFrame : public TrackedFrame {
   }
   int OnCreate(LPCREATESTRUCTA lpCreateStruct) override {
     if (CFrameWnd::OnCreate(lpCreateStruct) == -1) return -1;
-    if (failCreate) AfxThrowMemoryException();
+    fwtest::Exhaust(failCreate);
     const RECT kNone = {0, 0, 0, 0};
     return pane.Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, kNone, this, AFX_IDW_PANE_FIRST) ? 0 : -1;
   }
@@ -36,7 +36,7 @@ class PaneFrame : public TrackedFrame {
 
   CWnd pane;
   DWORD styleAsked = 0;
-  bool failCreate = false;
+  fwtest::Exhaustion failCreate = fwtest::Exhaustion::kNone;
   bool failPreCreate = false;
   CWnd* focusFrom = nullptr;
 };
@@ -139,18 +139,20 @@ TEST_F(FrameWndTest, DestroyedFrameDeletesItselfAndStopsBeingTheMainWindow) {
 }
 
 TEST_F(FrameWndTest, ExceptionDuringCreationReachesTheCallerWithNothingLeft) {
-  MakeFrame()->failCreate = true;
-  bool caught = false;
-  try {
-    frame->LoadFrame(fwtest::kFrameId);
-  } catch (CMemoryException* e) {
-    caught = true;
-    e->Delete();
+  for (fwtest::Exhaustion how : fwtest::kEveryExhaustion) {
+    MakeFrame()->failCreate = how;
+    bool caught = false;
+    try {
+      frame->LoadFrame(fwtest::kFrameId);
+    } catch (CMemoryException* e) {
+      caught = true;
+      e->Delete();
+    }
+    EXPECT_TRUE(caught);
+    EXPECT_FALSE(alive) << "a frame whose window went deletes itself";
+    EXPECT_EQ(nullptr, app.m_pMainWnd);
+    EXPECT_TRUE(fakewin::ProgramWindows().empty());
   }
-  EXPECT_TRUE(caught);
-  EXPECT_FALSE(alive) << "a frame whose window went deletes itself";
-  EXPECT_EQ(nullptr, app.m_pMainWnd);
-  EXPECT_TRUE(fakewin::ProgramWindows().empty());
 }
 
 TEST_F(FrameWndTest, AFrameWhoseWindowNeverExistedDeletesItselfToo) {

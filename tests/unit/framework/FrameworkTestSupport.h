@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <new>
 #include <vector>
 
 #include "framework/Afx.h"
@@ -32,5 +33,15 @@ class TrackedFrame : public CFrameWnd {
  private:
   bool* m_pAlive;
 };
+
+// How a handler runs out of memory: the framework's way, or new's. Either
+// must reach the caller of the framework as CMemoryException*, never unwind
+// through the system.
+enum class Exhaustion { kNone, kFramework, kNew };
+inline void Exhaust(Exhaustion how) {
+  if (how == Exhaustion::kFramework) AfxThrowMemoryException();
+  if (how == Exhaustion::kNew) throw std::bad_alloc();
+}
+inline constexpr Exhaustion kEveryExhaustion[] = {Exhaustion::kFramework, Exhaustion::kNew};
 
 }  // namespace fwtest
