@@ -272,14 +272,22 @@ auto CallProgram(const char* callback, Fn&& fn) -> decltype(fn()) {
 // the last error already set.
 bool ShouldFail(const char* api);
 
-// Records the call; true when it must fail.
-template <typename... Args>
-bool Enter(const char* api, const Args&... args) {
-  std::string line = api;
-  (AppendArg(line, args), ...);
-  S().calls.push_back(std::move(line));
-  return ShouldFail(api);
+// Enter(api)(args...) records the call; true when it must fail.
+inline auto Enter(const char* api) {
+  return [api](const auto&... args) {
+    std::string line = api;
+    (AppendArg(line, args), ...);
+    S().calls.push_back(std::move(line));
+    return ShouldFail(api);
+  };
 }
+
+// Opens every faked call: serves it, records it with these arguments under
+// the name of the function it opens, and runs the statement that follows
+// when the call must fail.
+#define FAKE_CALL(...) \
+  CallScope serving;   \
+  if (::fakewin::internal::Enter(__func__)(__VA_ARGS__))
 
 // ---- Shared window plumbing ------------------------------------------------
 Window* FindWindowObject(HWND hwnd);

@@ -74,8 +74,7 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 BOOL WINAPI SetMenu(HWND hWnd, HMENU hMenu) {
-  CallScope serving;
-  if (Enter("SetMenu", hWnd, hMenu)) return FALSE;
+  FAKE_CALL(hWnd, hMenu) return FALSE;
   Window* w = FindProgramWindow(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -94,8 +93,7 @@ BOOL WINAPI SetMenu(HWND hWnd, HMENU hMenu) {
 }
 
 HMENU WINAPI GetMenu(HWND hWnd) {
-  CallScope serving;
-  if (Enter("GetMenu", hWnd)) return nullptr;
+  FAKE_CALL(hWnd) return nullptr;
   Window* w = FindWindowObject(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -105,8 +103,7 @@ HMENU WINAPI GetMenu(HWND hWnd) {
 }
 
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
-  CallScope serving;
-  if (Enter("GetSystemMenu", hWnd, bRevert)) return nullptr;
+  FAKE_CALL(hWnd, bRevert) return nullptr;
   Window* w = FindProgramWindow(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -123,8 +120,7 @@ HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
 }
 
 BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-  CallScope serving;
-  if (Enter("RemoveMenu", hMenu, uPosition, uFlags)) return FALSE;
+  FAKE_CALL(hMenu, uPosition, uFlags) return FALSE;
   Menu* menu = MenuOf(hMenu);
   if (menu == nullptr) {
     SetError(ERROR_INVALID_MENU_HANDLE);
@@ -150,8 +146,7 @@ BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
 }
 
 BOOL WINAPI DestroyMenu(HMENU hMenu) {
-  CallScope serving;
-  if (Enter("DestroyMenu", hMenu)) return FALSE;
+  FAKE_CALL(hMenu) return FALSE;
   if (MenuOf(hMenu) == nullptr || SystemMenuOwner(hMenu) != nullptr) {
     SetError(ERROR_INVALID_MENU_HANDLE);
     return FALSE;
@@ -164,8 +159,7 @@ BOOL WINAPI DestroyMenu(HMENU hMenu) {
 }
 
 int WINAPI GetMenuItemCount(HMENU hMenu) {
-  CallScope serving;
-  if (Enter("GetMenuItemCount", hMenu)) return -1;
+  FAKE_CALL(hMenu) return -1;
   Menu* menu = MenuOf(hMenu);
   if (menu == nullptr) {
     SetError(ERROR_INVALID_MENU_HANDLE);
@@ -175,45 +169,38 @@ int WINAPI GetMenuItemCount(HMENU hMenu) {
 }
 
 UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos) {
-  CallScope serving;
-  if (Enter("GetMenuItemID", hMenu, nPos)) return static_cast<UINT>(-1);
+  FAKE_CALL(hMenu, nPos) return static_cast<UINT>(-1);
   Menu* menu = MenuOf(hMenu);
   if (menu == nullptr || nPos < 0 || nPos >= static_cast<int>(menu->items.size())) return static_cast<UINT>(-1);
   return menu->items[nPos];
 }
 
 HMENU WINAPI LoadMenuA(HINSTANCE hInstance, LPCSTR lpMenuName) {
-  CallScope serving;
-  if (Enter("LoadMenuA", hInstance, lpMenuName)) return nullptr;
+  FAKE_CALL(hInstance, lpMenuName) return nullptr;
   return NewMenu({});
 }
 
 HACCEL WINAPI LoadAcceleratorsA(HINSTANCE hInstance, LPCSTR lpTableName) {
-  CallScope serving;
-  if (Enter("LoadAcceleratorsA", hInstance, lpTableName)) return nullptr;
+  FAKE_CALL(hInstance, lpTableName) return nullptr;
   return SharedResource<HACCEL>(ResourceKey("accel", hInstance, lpTableName));
 }
 
 int WINAPI TranslateAcceleratorA(HWND hWnd, HACCEL hAccTable, LPMSG lpMsg) {
-  CallScope serving;
-  if (Enter("TranslateAcceleratorA", hWnd, hAccTable, lpMsg ? lpMsg->message : 0u)) return 0;
+  FAKE_CALL(hWnd, hAccTable, lpMsg ? lpMsg->message : 0u) return 0;
   return 0;
 }
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-  CallScope serving;
-  if (Enter("LoadIconA", hInstance, lpIconName)) return nullptr;
+  FAKE_CALL(hInstance, lpIconName) return nullptr;
   return SharedResource<HICON>(ResourceKey("icon", hInstance, lpIconName));
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-  CallScope serving;
-  if (Enter("LoadCursorA", hInstance, lpCursorName)) return nullptr;
+  FAKE_CALL(hInstance, lpCursorName) return nullptr;
   return SharedResource<HCURSOR>(ResourceKey("cursor", hInstance, lpCursorName));
 }
 
 HBRUSH WINAPI GetSysColorBrush(int nIndex) {
-  CallScope serving;
-  if (Enter("GetSysColorBrush", nIndex)) return nullptr;
+  FAKE_CALL(nIndex) return nullptr;
   return SharedResource<HBRUSH>("brush:" + std::to_string(nIndex));
 }

@@ -501,8 +501,7 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-  CallScope serving;
-  if (Enter("RegisterClassA", lpWndClass ? lpWndClass->lpszClassName : nullptr)) return 0;
+  FAKE_CALL(lpWndClass ? lpWndClass->lpszClassName : nullptr) return 0;
   if (lpWndClass == nullptr || lpWndClass->lpszClassName == nullptr || IS_INTRESOURCE(lpWndClass->lpszClassName)) {
     SetError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -527,8 +526,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, WNDCLASSA* lpWndClass) {
-  CallScope serving;
-  if (Enter("GetClassInfoA", hInstance, lpClassName)) return FALSE;
+  FAKE_CALL(hInstance, lpClassName) return FALSE;
   WindowClass* cls = FindClass(ClassNameArg(lpClassName));
   if (cls == nullptr) {
     SetError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -541,9 +539,7 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, WNDCLASSA* lp
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
-  CallScope serving;
-  if (Enter("CreateWindowExA", dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu,
-            hInstance)) {
+  FAKE_CALL(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu, hInstance) {
     return nullptr;
   }
   return CreateWindowInternal(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu,
@@ -551,20 +547,17 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
-  CallScope serving;
-  if (Enter("DestroyWindow", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   return DestroyWindowInternal(hWnd);
 }
 
 BOOL WINAPI IsWindow(HWND hWnd) {
-  CallScope serving;
-  if (Enter("IsWindow", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   return Alive(hWnd) ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsWindowVisible(HWND hWnd) {
-  CallScope serving;
-  if (Enter("IsWindowVisible", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   // Visible only when the window and all its parents are.
   for (Window* w = Alive(hWnd); w != nullptr; w = Alive(w->parent)) {
     if (!(w->style & WS_VISIBLE)) return FALSE;
@@ -573,8 +566,7 @@ BOOL WINAPI IsWindowVisible(HWND hWnd) {
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-  CallScope serving;
-  if (Enter("ShowWindow", hWnd, nCmdShow)) return FALSE;
+  FAKE_CALL(hWnd, nCmdShow) return FALSE;
   Window* w = Alive(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -594,28 +586,24 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
 }
 
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("DefWindowProcA", hWnd, Msg, wParam, lParam)) return 0;
+  FAKE_CALL(hWnd, Msg, wParam, lParam) return 0;
   return DefProc(hWnd, Msg, wParam, lParam);
 }
 
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("CallWindowProcA", hWnd, Msg, wParam, lParam)) return 0;
+  FAKE_CALL(hWnd, Msg, wParam, lParam) return 0;
   if (!lpPrevWndFunc) return 0;
   return CallProgram("a window procedure", [&] { return lpPrevWndFunc(hWnd, Msg, wParam, lParam); });
 }
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("SendMessageA", hWnd, Msg, wParam, lParam)) return 0;
+  FAKE_CALL(hWnd, Msg, wParam, lParam) return 0;
   return Deliver(hWnd, Msg, wParam, lParam);
 }
 
 LRESULT WINAPI SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT fuFlags, UINT uTimeout,
                                    PDWORD_PTR lpdwResult) {
-  CallScope serving;
-  if (Enter("SendMessageTimeoutA", hWnd, Msg, wParam, lParam, fuFlags, uTimeout)) return 0;
+  FAKE_CALL(hWnd, Msg, wParam, lParam, fuFlags, uTimeout) return 0;
   Window* w = Alive(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -649,8 +637,7 @@ LRESULT WINAPI SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lP
 }
 
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("PostMessageA", hWnd, Msg, wParam, lParam)) return FALSE;
+  FAKE_CALL(hWnd, Msg, wParam, lParam) return FALSE;
   Window* w = nullptr;
   if (hWnd != nullptr) {
     w = Alive(hWnd);
@@ -671,8 +658,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-  CallScope serving;
-  if (Enter("GetMessageA", hWnd, wMsgFilterMin, wMsgFilterMax)) return -1;
+  FAKE_CALL(hWnd, wMsgFilterMin, wMsgFilterMax) return -1;
   State& st = S();
   for (auto it = st.queue.begin(); it != st.queue.end(); ++it) {
     bool windowMatches = hWnd == nullptr || it->hwnd == hWnd;
@@ -691,28 +677,24 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 }
 
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
-  CallScope serving;
-  if (Enter("TranslateMessage", lpMsg ? lpMsg->message : 0u)) return FALSE;
+  FAKE_CALL(lpMsg ? lpMsg->message : 0u) return FALSE;
   return FALSE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-  CallScope serving;
-  if (Enter("DispatchMessageA", lpMsg ? lpMsg->hwnd : nullptr, lpMsg ? lpMsg->message : 0u)) return 0;
+  FAKE_CALL(lpMsg ? lpMsg->hwnd : nullptr, lpMsg ? lpMsg->message : 0u) return 0;
   if (lpMsg == nullptr || FindProgramWindow(lpMsg->hwnd) == nullptr) return 0;
   return Deliver(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
-  CallScope serving;
-  if (Enter("PostQuitMessage", nExitCode)) return;
+  FAKE_CALL(nExitCode) return;
   S().quitPosted = true;
   S().quitCode = nExitCode;
 }
 
 HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
-  CallScope serving;
-  if (Enter("FindWindowA", lpClassName, lpWindowName)) return nullptr;
+  FAKE_CALL(lpClassName, lpWindowName) return nullptr;
   std::string className = ClassNameArg(lpClassName);
   for (HWND h : TopLevelWindows()) {
     Window* w = Alive(h);
@@ -725,8 +707,7 @@ HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
 }
 
 BOOL WINAPI EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("EnumWindows", lParam)) return FALSE;
+  FAKE_CALL(lParam) return FALSE;
   for (HWND h : TopLevelWindows()) {
     if (!Alive(h)) continue;
     if (!CallProgram("an enumeration callback", [&] { return lpEnumFunc(h, lParam); })) return FALSE;
@@ -735,8 +716,7 @@ BOOL WINAPI EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam) {
 }
 
 BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("EnumChildWindows", hWndParent, lParam)) return FALSE;
+  FAKE_CALL(hWndParent, lParam) return FALSE;
   std::vector<HWND> all;
   if (hWndParent == nullptr) {
     for (HWND top : TopLevelWindows()) {
@@ -754,8 +734,7 @@ BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lPa
 }
 
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
-  CallScope serving;
-  if (Enter("GetWindowTextA", hWnd, nMaxCount)) return 0;
+  FAKE_CALL(hWnd, nMaxCount) return 0;
   Window* w = Alive(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -772,8 +751,7 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-  CallScope serving;
-  if (Enter("SetWindowTextA", hWnd, lpString)) return FALSE;
+  FAKE_CALL(hWnd, lpString) return FALSE;
   Window* w = Alive(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -787,15 +765,13 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
 }
 
 int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
-  CallScope serving;
-  if (Enter("GetClassNameA", hWnd, nMaxCount)) return 0;
+  FAKE_CALL(hWnd, nMaxCount) return 0;
   if (BadWindow(hWnd)) return 0;
   return CopyText(Alive(hWnd)->className, lpClassName, nMaxCount);
 }
 
 HWND WINAPI GetParent(HWND hWnd) {
-  CallScope serving;
-  if (Enter("GetParent", hWnd)) return nullptr;
+  FAKE_CALL(hWnd) return nullptr;
   if (BadWindow(hWnd)) return nullptr;
   Window* w = Alive(hWnd);
   if (w->style & WS_CHILD) return w->parent;
@@ -804,8 +780,7 @@ HWND WINAPI GetParent(HWND hWnd) {
 }
 
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
-  CallScope serving;
-  if (Enter("GetDlgItem", hDlg, nIDDlgItem)) return nullptr;
+  FAKE_CALL(hDlg, nIDDlgItem) return nullptr;
   if (BadWindow(hDlg)) return nullptr;
   HWND item = GetDlgItemInternal(hDlg, nIDDlgItem);
   if (item == nullptr) SetError(ERROR_CONTROL_ID_NOT_FOUND);
@@ -813,8 +788,7 @@ HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
 }
 
 int WINAPI GetDlgCtrlID(HWND hWnd) {
-  CallScope serving;
-  if (Enter("GetDlgCtrlID", hWnd)) return 0;
+  FAKE_CALL(hWnd) return 0;
   if (BadWindow(hWnd)) return 0;
   Window* w = Alive(hWnd);
   return (w->style & WS_CHILD) ? w->id : 0;
@@ -856,14 +830,12 @@ LONG_PTR GetWindowLongInternal(HWND hWnd, int nIndex) {
 }  // namespace
 
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
-  CallScope serving;
-  if (Enter("GetWindowLongPtrA", hWnd, nIndex)) return 0;
+  FAKE_CALL(hWnd, nIndex) return 0;
   return GetWindowLongInternal(hWnd, nIndex);
 }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
-  CallScope serving;
-  if (Enter("SetWindowLongPtrA", hWnd, nIndex, dwNewLong)) return 0;
+  FAKE_CALL(hWnd, nIndex, dwNewLong) return 0;
   if (BadWindow(hWnd)) return 0;
   Window* w = Alive(hWnd);
   if (w->foreign) {
@@ -918,14 +890,12 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
 }
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
-  CallScope serving;
-  if (Enter("GetWindowLongA", hWnd, nIndex)) return 0;
+  FAKE_CALL(hWnd, nIndex) return 0;
   return static_cast<LONG>(GetWindowLongInternal(hWnd, nIndex));
 }
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
-  CallScope serving;
-  if (Enter("GetClientRect", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   if (BadWindow(hWnd) || lpRect == nullptr) return FALSE;
   const RECT& r = Alive(hWnd)->rect;
   *lpRect = RECT{0, 0, r.right - r.left, r.bottom - r.top};
@@ -933,8 +903,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
 }
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
-  CallScope serving;
-  if (Enter("MoveWindow", hWnd, X, Y, nWidth, nHeight, bRepaint)) return FALSE;
+  FAKE_CALL(hWnd, X, Y, nWidth, nHeight, bRepaint) return FALSE;
   if (BadWindow(hWnd)) return FALSE;
   Window* w = Alive(hWnd);
   RECT old = w->rect;
@@ -948,16 +917,14 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
 }
 
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
-  CallScope serving;
-  if (Enter("GetWindowRect", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   if (BadWindow(hWnd) || lpRect == nullptr) return FALSE;
   *lpRect = Alive(hWnd)->rect;
   return TRUE;
 }
 
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
-  CallScope serving;
-  if (Enter("GetWindow", hWnd, uCmd)) return nullptr;
+  FAKE_CALL(hWnd, uCmd) return nullptr;
   if (BadWindow(hWnd)) return nullptr;
   return uCmd == GW_OWNER ? Alive(hWnd)->owner : nullptr;
 }
@@ -978,15 +945,13 @@ HWND LastActivePopup(HWND hWnd) {
 }  // namespace
 
 HWND WINAPI GetLastActivePopup(HWND hWnd) {
-  CallScope serving;
-  if (Enter("GetLastActivePopup", hWnd)) return nullptr;
+  FAKE_CALL(hWnd) return nullptr;
   if (BadWindow(hWnd)) return nullptr;
   return LastActivePopup(hWnd);
 }
 
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter*/, int X, int Y, int cx, int cy, UINT uFlags) {
-  CallScope serving;
-  if (Enter("SetWindowPos", hWnd, X, Y, cx, cy, uFlags)) return FALSE;
+  FAKE_CALL(hWnd, X, Y, cx, cy, uFlags) return FALSE;
   if (BadWindow(hWnd)) return FALSE;
   const RECT r = Alive(hWnd)->rect;
   const int x = (uFlags & SWP_NOMOVE) ? r.left : X;
@@ -997,8 +962,7 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter*/, int X, int Y, int 
 }
 
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, UINT fWinIni) {
-  CallScope serving;
-  if (Enter("SystemParametersInfoA", uiAction, uiParam, fWinIni)) return FALSE;
+  FAKE_CALL(uiAction, uiParam, fWinIni) return FALSE;
   if (uiAction != SPI_GETWORKAREA || pvParam == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -1008,8 +972,7 @@ BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, U
 }
 
 HWND WINAPI SetFocus(HWND hWnd) {
-  CallScope serving;
-  if (Enter("SetFocus", hWnd)) return nullptr;
+  FAKE_CALL(hWnd) return nullptr;
   State& st = S();
   if (hWnd != nullptr) {
     Window* w = Alive(hWnd);
@@ -1028,27 +991,23 @@ HWND WINAPI SetFocus(HWND hWnd) {
 }
 
 HWND WINAPI GetFocus(void) {
-  CallScope serving;
-  if (Enter("GetFocus")) return nullptr;
+  FAKE_CALL() return nullptr;
   return S().focus;
 }
 
 BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
-  CallScope serving;
-  if (Enter("EnableWindow", hWnd, bEnable)) return FALSE;
+  FAKE_CALL(hWnd, bEnable) return FALSE;
   return EnableWindowInternal(hWnd, bEnable);
 }
 
 BOOL WINAPI IsWindowEnabled(HWND hWnd) {
-  CallScope serving;
-  if (Enter("IsWindowEnabled", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   if (BadWindow(hWnd)) return FALSE;
   return (Alive(hWnd)->style & WS_DISABLED) ? FALSE : TRUE;
 }
 
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
-  CallScope serving;
-  if (Enter("BeginPaint", hWnd)) return nullptr;
+  FAKE_CALL(hWnd) return nullptr;
   if (BadWindow(hWnd) || lpPaint == nullptr) return nullptr;
   Window* w = Alive(hWnd);
   std::memset(lpPaint, 0, sizeof(*lpPaint));
@@ -1060,14 +1019,12 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
 }
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* /*lpPaint*/) {
-  CallScope serving;
-  if (Enter("EndPaint", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   return TRUE;
 }
 
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* /*lpRect*/, BOOL bErase) {
-  CallScope serving;
-  if (Enter("InvalidateRect", hWnd, bErase)) return FALSE;
+  FAKE_CALL(hWnd, bErase) return FALSE;
   if (hWnd == nullptr) {
     for (HWND top : TopLevelWindows()) Invalidate(top);
     return TRUE;
@@ -1079,8 +1036,7 @@ BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* /*lpRect*/, BOOL bErase) {
 }
 
 BOOL WINAPI UpdateWindow(HWND hWnd) {
-  CallScope serving;
-  if (Enter("UpdateWindow", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   if (BadWindow(hWnd)) return FALSE;
   PaintPending(hWnd);
   return TRUE;
