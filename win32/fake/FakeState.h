@@ -106,7 +106,6 @@ struct Window {
   HICON iconSmall = nullptr;
   HMENU menu = nullptr;
   HMENU sysMenu = nullptr;  // made on first GetSystemMenu
-  bool needsPaint = false;
   bool destroying = false;
   std::vector<HWND> children;  // in creation order
   MessageHandler handler;      // foreign windows
@@ -188,8 +187,7 @@ struct State {
 
   // Menus and resources
   std::map<HMENU, Menu> menus;
-  std::map<std::string, HANDLE> resources;  // icons, cursors, brushes by key
-  std::set<HACCEL> accelerators;
+  std::map<std::string, HANDLE> resources;  // icons, cursors and accelerators by key
 
   // Dialogs, message boxes, shell
   std::map<int, std::deque<std::vector<DialogStep>>> dialogScripts;

@@ -89,11 +89,6 @@ BOOL WINAPI IsDBCSLeadByte(BYTE TestChar) {
   return IsLeadByte(TestChar) ? TRUE : FALSE;
 }
 
-UINT WINAPI GetACP(void) {
-  FAKE_CALL() return 0;
-  return S().codePage;
-}
-
 void WINAPI Sleep(DWORD dwMilliseconds) {
   FAKE_CALL(dwMilliseconds) return;
   int count = ++S().sleepCount;

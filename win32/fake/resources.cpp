@@ -1,4 +1,4 @@
-// Menus, the window menu, accelerators, icons, cursors and brushes. Resource
+// Menus, the window menu, accelerators, icons and cursors. Resource
 // handles are stable per id, as Windows shares loaded resources.
 #include "FakeState.h"
 
@@ -30,13 +30,6 @@ H SharedResource(const std::string& key) {
 Menu* MenuOf(HMENU menu) {
   auto it = S().menus.find(menu);
   return it == S().menus.end() ? nullptr : &it->second;
-}
-
-Window* SystemMenuOwner(HMENU menu) {
-  for (auto& [hwnd, w] : S().windows) {
-    if (w->sysMenu == menu) return w.get();
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -92,16 +85,6 @@ BOOL WINAPI SetMenu(HWND hWnd, HMENU hMenu) {
   return TRUE;
 }
 
-HMENU WINAPI GetMenu(HWND hWnd) {
-  FAKE_CALL(hWnd) return nullptr;
-  Window* w = FindWindowObject(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
-  return (w->style & WS_CHILD) ? nullptr : w->menu;
-}
-
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
   FAKE_CALL(hWnd, bRevert) return nullptr;
   Window* w = FindProgramWindow(hWnd);
@@ -145,36 +128,6 @@ BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
   return FALSE;
 }
 
-BOOL WINAPI DestroyMenu(HMENU hMenu) {
-  FAKE_CALL(hMenu) return FALSE;
-  if (MenuOf(hMenu) == nullptr || SystemMenuOwner(hMenu) != nullptr) {
-    SetError(ERROR_INVALID_MENU_HANDLE);
-    return FALSE;
-  }
-  S().menus.erase(hMenu);
-  for (auto& [hwnd, w] : S().windows) {
-    if (w->menu == hMenu) w->menu = nullptr;
-  }
-  return TRUE;
-}
-
-int WINAPI GetMenuItemCount(HMENU hMenu) {
-  FAKE_CALL(hMenu) return -1;
-  Menu* menu = MenuOf(hMenu);
-  if (menu == nullptr) {
-    SetError(ERROR_INVALID_MENU_HANDLE);
-    return -1;
-  }
-  return static_cast<int>(menu->items.size());
-}
-
-UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos) {
-  FAKE_CALL(hMenu, nPos) return static_cast<UINT>(-1);
-  Menu* menu = MenuOf(hMenu);
-  if (menu == nullptr || nPos < 0 || nPos >= static_cast<int>(menu->items.size())) return static_cast<UINT>(-1);
-  return menu->items[nPos];
-}
-
 HMENU WINAPI LoadMenuA(HINSTANCE hInstance, LPCSTR lpMenuName) {
   FAKE_CALL(hInstance, lpMenuName) return nullptr;
   return NewMenu({});
@@ -198,9 +151,4 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
   FAKE_CALL(hInstance, lpCursorName) return nullptr;
   return SharedResource<HCURSOR>(ResourceKey("cursor", hInstance, lpCursorName));
-}
-
-HBRUSH WINAPI GetSysColorBrush(int nIndex) {
-  FAKE_CALL(nIndex) return nullptr;
-  return SharedResource<HBRUSH>("brush:" + std::to_string(nIndex));
 }

@@ -158,25 +158,6 @@ bool BadWindow(HWND hwnd) {
   return true;
 }
 
-void Invalidate(HWND hwnd) {
-  Window* w = Alive(hwnd);
-  if (w == nullptr) return;
-  w->needsPaint = true;
-  for (HWND child : w->children) Invalidate(child);
-}
-
-void PaintPending(HWND hwnd) {
-  Window* w = Alive(hwnd);
-  if (w == nullptr || !(w->style & WS_VISIBLE) || w->foreign) return;
-  if (w->needsPaint) {
-    Deliver(hwnd, WM_PAINT, 0, 0);
-    w = Alive(hwnd);
-    if (w == nullptr) return;
-  }
-  std::vector<HWND> children = w->children;
-  for (HWND child : children) PaintPending(child);
-}
-
 }  // namespace
 
 WNDCLASSA WindowClass::Public() const {
@@ -249,9 +230,6 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return CopyText(w->title, reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
     case WM_GETTEXTLENGTH:
       return static_cast<LRESULT>(w->title.size());
-    case WM_PAINT:
-      w->needsPaint = false;
-      return 0;
     case WM_ERASEBKGND: {
       WindowClass* cls = FindClass(w->className);
       return (cls && cls->wc.hbrBackground) ? 1 : 0;
@@ -318,7 +296,6 @@ HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* titl
     }
     w->rect = r;
   }
-  if (style & WS_VISIBLE) w->needsPaint = true;
   State& st = S();
   st.windows[hwnd] = std::move(w);
   st.creationOrder.push_back(hwnd);
@@ -565,35 +542,9 @@ BOOL WINAPI IsWindowVisible(HWND hWnd) {
   return Alive(hWnd) ? TRUE : FALSE;
 }
 
-BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-  FAKE_CALL(hWnd, nCmdShow) return FALSE;
-  Window* w = Alive(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
-  bool wasVisible = (w->style & WS_VISIBLE) != 0;
-  bool show = nCmdShow != SW_HIDE;
-  if (show == wasVisible) return wasVisible ? TRUE : FALSE;
-  if (show) {
-    w->style |= WS_VISIBLE;
-    Invalidate(hWnd);
-  } else {
-    w->style &= ~static_cast<DWORD>(WS_VISIBLE);
-  }
-  if (!w->foreign) Deliver(hWnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-  return wasVisible ? TRUE : FALSE;
-}
-
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   FAKE_CALL(hWnd, Msg, wParam, lParam) return 0;
   return DefProc(hWnd, Msg, wParam, lParam);
-}
-
-LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  FAKE_CALL(hWnd, Msg, wParam, lParam) return 0;
-  if (!lpPrevWndFunc) return 0;
-  return CallProgram("a window procedure", [&] { return lpPrevWndFunc(hWnd, Msg, wParam, lParam); });
 }
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -764,12 +715,6 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
   return Deliver(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) ? TRUE : FALSE;
 }
 
-int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
-  FAKE_CALL(hWnd, nMaxCount) return 0;
-  if (BadWindow(hWnd)) return 0;
-  return CopyText(Alive(hWnd)->className, lpClassName, nMaxCount);
-}
-
 HWND WINAPI GetParent(HWND hWnd) {
   FAKE_CALL(hWnd) return nullptr;
   if (BadWindow(hWnd)) return nullptr;
@@ -794,9 +739,8 @@ int WINAPI GetDlgCtrlID(HWND hWnd) {
   return (w->style & WS_CHILD) ? w->id : 0;
 }
 
-namespace {
-
-LONG_PTR GetWindowLongInternal(HWND hWnd, int nIndex) {
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
+  FAKE_CALL(hWnd, nIndex) return 0;
   if (BadWindow(hWnd)) return 0;
   Window* w = Alive(hWnd);
   switch (nIndex) {
@@ -825,13 +769,6 @@ LONG_PTR GetWindowLongInternal(HWND hWnd, int nIndex) {
       SetError(ERROR_INVALID_INDEX);
       return 0;
   }
-}
-
-}  // namespace
-
-LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
-  FAKE_CALL(hWnd, nIndex) return 0;
-  return GetWindowLongInternal(hWnd, nIndex);
 }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
@@ -889,11 +826,6 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
   }
 }
 
-LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
-  FAKE_CALL(hWnd, nIndex) return 0;
-  return static_cast<LONG>(GetWindowLongInternal(hWnd, nIndex));
-}
-
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
   FAKE_CALL(hWnd) return FALSE;
   if (BadWindow(hWnd) || lpRect == nullptr) return FALSE;
@@ -911,7 +843,6 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
   w->rect = r;
   bool sized = (r.right - r.left) != (old.right - old.left) || (r.bottom - r.top) != (old.bottom - old.top);
   bool moved = r.left != old.left || r.top != old.top;
-  if (bRepaint && (w->style & WS_VISIBLE)) Invalidate(hWnd);
   if (!w->foreign) SendSizeAndMove(hWnd, sized, moved);
   return TRUE;
 }
@@ -995,11 +926,6 @@ HWND WINAPI GetFocus(void) {
   return S().focus;
 }
 
-BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
-  FAKE_CALL(hWnd, bEnable) return FALSE;
-  return EnableWindowInternal(hWnd, bEnable);
-}
-
 BOOL WINAPI IsWindowEnabled(HWND hWnd) {
   FAKE_CALL(hWnd) return FALSE;
   if (BadWindow(hWnd)) return FALSE;
@@ -1014,30 +940,10 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
   lpPaint->hdc = kPaintDc;
   lpPaint->fErase = TRUE;
   lpPaint->rcPaint = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
-  w->needsPaint = false;
   return kPaintDc;
 }
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* /*lpPaint*/) {
   FAKE_CALL(hWnd) return FALSE;
-  return TRUE;
-}
-
-BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* /*lpRect*/, BOOL bErase) {
-  FAKE_CALL(hWnd, bErase) return FALSE;
-  if (hWnd == nullptr) {
-    for (HWND top : TopLevelWindows()) Invalidate(top);
-    return TRUE;
-  }
-  if (BadWindow(hWnd)) return FALSE;
-  // Only the window itself: the double keeps no update regions.
-  Alive(hWnd)->needsPaint = true;
-  return TRUE;
-}
-
-BOOL WINAPI UpdateWindow(HWND hWnd) {
-  FAKE_CALL(hWnd) return FALSE;
-  if (BadWindow(hWnd)) return FALSE;
-  PaintPending(hWnd);
   return TRUE;
 }
