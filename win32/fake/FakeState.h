@@ -243,10 +243,6 @@ void AppendArg(std::string& line, const T& v) {
   }
 }
 
-// While the double serves a call, what it allocates is the platform's, not
-// the program's: a call never throws for want of memory.
-using CallScope = ServingScope;
-
 [[noreturn]] void ExceptionCrossedTheSystem(const char* callback);
 
 // Program code that the double calls back (window and dialog procedures,
@@ -280,11 +276,12 @@ inline auto Enter(const char* api) {
   };
 }
 
-// Opens every faked call: serves it, records it with these arguments under
-// the name of the function it opens, and runs the statement that follows
-// when the call must fail.
-#define FAKE_CALL(...) \
-  CallScope serving;   \
+// Opens every faked call: serves it (what it allocates is the platform's,
+// not the program's, so it never throws for want of memory), records it with
+// these arguments under the name of the function it opens, and runs the
+// statement that follows when the call must fail.
+#define FAKE_CALL(...)             \
+  ::fakewin::ServingScope serving; \
   if (::fakewin::internal::Enter(__func__)(__VA_ARGS__))
 
 // ---- Shared window plumbing ------------------------------------------------

@@ -467,7 +467,7 @@ void TearCopy(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExist
 }  // namespace
 
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
-  CallScope serving;
+  ServingScope serving;
   try {
     if (Enter(__func__)(lpExistingFileName, lpNewFileName, bFailIfExists)) return FALSE;
   } catch (const PowerCut&) {
