@@ -115,7 +115,6 @@ struct Window {
 };
 
 struct DialogRun {
-  int templateId = 0;
   DLGPROC proc = nullptr;
   bool ended = false;
   INT_PTR result = 0;
@@ -182,7 +181,6 @@ struct State {
   DWORD waitedMs = 0;
   HWND focus = nullptr;
   std::deque<MSG> queue;
-  bool quitPosted = false;
   int quitCode = 0;
 
   // Menus and resources

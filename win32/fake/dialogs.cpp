@@ -120,7 +120,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
                                   hInstance, nullptr);
   if (dlg == nullptr) return -1;
   auto run = std::make_shared<DialogRun>();
-  run->templateId = templateId;
   run->proc = lpDialogFunc;
   FindProgramWindow(dlg)->dialog = run;
   HWND owner = FindProgramWindow(dlg)->owner;

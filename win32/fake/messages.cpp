@@ -130,7 +130,6 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
   }
   // An empty queue would block for ever; the double ends the loop instead.
   *lpMsg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(st.quitCode), 0, 0, POINT{0, 0}};
-  st.quitPosted = false;
   return FALSE;
 }
 
@@ -147,6 +146,5 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 
 void WINAPI PostQuitMessage(int nExitCode) {
   FAKE_CALL(nExitCode) return;
-  S().quitPosted = true;
   S().quitCode = nExitCode;
 }

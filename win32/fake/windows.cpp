@@ -199,19 +199,11 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       slot = reinterpret_cast<HICON>(lParam);
       return reinterpret_cast<LRESULT>(previous);
     }
-    case WM_GETICON:
-      return reinterpret_cast<LRESULT>(wParam == ICON_BIG ? w->iconBig : w->iconSmall);
     case WM_SETTEXT:
       w->title = lParam ? reinterpret_cast<const char*>(lParam) : "";
       return TRUE;
     case WM_GETTEXT:
       return CopyText(w->title, reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
-    case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(w->title.size());
-    case WM_ERASEBKGND: {
-      WindowClass* cls = FindClass(w->className);
-      return (cls && cls->wc.hbrBackground) ? 1 : 0;
-    }
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) Deliver(hwnd, WM_CLOSE, 0, 0);
       return 0;
