@@ -106,7 +106,6 @@ struct Window {
   HICON iconSmall = nullptr;
   HMENU menu = nullptr;
   HMENU sysMenu = nullptr;  // made on first GetSystemMenu
-  bool needsPaint = false;
   bool destroying = false;
   std::vector<HWND> children;  // in creation order
   MessageHandler handler;      // foreign windows
@@ -116,7 +115,6 @@ struct Window {
 };
 
 struct DialogRun {
-  int templateId = 0;
   DLGPROC proc = nullptr;
   bool ended = false;
   INT_PTR result = 0;
@@ -183,13 +181,11 @@ struct State {
   DWORD waitedMs = 0;
   HWND focus = nullptr;
   std::deque<MSG> queue;
-  bool quitPosted = false;
   int quitCode = 0;
 
   // Menus and resources
   std::map<HMENU, Menu> menus;
-  std::map<std::string, HANDLE> resources;  // icons, cursors, brushes by key
-  std::set<HACCEL> accelerators;
+  std::map<std::string, HANDLE> resources;  // icons, cursors and accelerators by key
 
   // Dialogs, message boxes, shell
   std::map<int, std::deque<std::vector<DialogStep>>> dialogScripts;
@@ -245,10 +241,6 @@ void AppendArg(std::string& line, const T& v) {
   }
 }
 
-// While the double serves a call, what it allocates is the platform's, not
-// the program's: a call never throws for want of memory.
-using CallScope = ServingScope;
-
 [[noreturn]] void ExceptionCrossedTheSystem(const char* callback);
 
 // Program code that the double calls back (window and dialog procedures,
@@ -272,14 +264,23 @@ auto CallProgram(const char* callback, Fn&& fn) -> decltype(fn()) {
 // the last error already set.
 bool ShouldFail(const char* api);
 
-// Records the call; true when it must fail.
-template <typename... Args>
-bool Enter(const char* api, const Args&... args) {
-  std::string line = api;
-  (AppendArg(line, args), ...);
-  S().calls.push_back(std::move(line));
-  return ShouldFail(api);
+// Enter(api)(args...) records the call; true when it must fail.
+inline auto Enter(const char* api) {
+  return [api](const auto&... args) {
+    std::string line = api;
+    (AppendArg(line, args), ...);
+    S().calls.push_back(std::move(line));
+    return ShouldFail(api);
+  };
 }
+
+// Opens every faked call: serves it (what it allocates is the platform's,
+// not the program's, so it never throws for want of memory), records it with
+// these arguments under the name of the function it opens, and runs the
+// statement that follows when the call must fail.
+#define FAKE_CALL(...)             \
+  ::fakewin::ServingScope serving; \
+  if (::fakewin::internal::Enter(__func__)(__VA_ARGS__))
 
 // ---- Shared window plumbing ------------------------------------------------
 Window* FindWindowObject(HWND hwnd);

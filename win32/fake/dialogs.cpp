@@ -104,8 +104,7 @@ using namespace fakewin::internal;
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                LPARAM dwInitParam) {
-  CallScope serving;
-  if (Enter("DialogBoxParamA", hInstance, lpTemplateName, hWndParent, dwInitParam)) return -1;
+  FAKE_CALL(hInstance, lpTemplateName, hWndParent, dwInitParam) return -1;
   State& st = S();
   int templateId = TemplateIdOf(lpTemplateName);
   if (st.failingDialogs[templateId] > 0) {
@@ -121,7 +120,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
                                   hInstance, nullptr);
   if (dlg == nullptr) return -1;
   auto run = std::make_shared<DialogRun>();
-  run->templateId = templateId;
   run->proc = lpDialogFunc;
   FindProgramWindow(dlg)->dialog = run;
   HWND owner = FindProgramWindow(dlg)->owner;
@@ -171,8 +169,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
 }
 
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
-  CallScope serving;
-  if (Enter("EndDialog", hDlg, nResult)) return FALSE;
+  FAKE_CALL(hDlg, nResult) return FALSE;
   Window* w = FindProgramWindow(hDlg);
   if (w == nullptr || !w->dialog) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -184,8 +181,7 @@ BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
 }
 
 BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
-  CallScope serving;
-  if (Enter("CheckDlgButton", hDlg, nIDButton, uCheck)) return FALSE;
+  FAKE_CALL(hDlg, nIDButton, uCheck) return FALSE;
   Window* w = FindProgramWindow(hDlg);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -196,8 +192,7 @@ BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
 }
 
 UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton) {
-  CallScope serving;
-  if (Enter("IsDlgButtonChecked", hDlg, nIDButton)) return 0;
+  FAKE_CALL(hDlg, nIDButton) return 0;
   Window* w = FindProgramWindow(hDlg);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);

@@ -288,8 +288,7 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
-  CallScope serving;
-  if (Enter("FindFirstFileA", lpFileName)) return INVALID_HANDLE_VALUE;
+  FAKE_CALL(lpFileName) return INVALID_HANDLE_VALUE;
   ParsedPath p = Parse(lpFileName);
   Lookup l = Find(p);
   if (l.error != ERROR_SUCCESS) {
@@ -324,8 +323,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
 }
 
 BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
-  CallScope serving;
-  if (Enter("FindNextFileA", hFindFile)) return FALSE;
+  FAKE_CALL(hFindFile) return FALSE;
   auto it = S().searches.find(hFindFile);
   if (it == S().searches.end()) {
     SetError(ERROR_INVALID_HANDLE);
@@ -341,8 +339,7 @@ BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
 }
 
 BOOL WINAPI FindClose(HANDLE hFindFile) {
-  CallScope serving;
-  if (Enter("FindClose", hFindFile)) return FALSE;
+  FAKE_CALL(hFindFile) return FALSE;
   if (S().searches.erase(hFindFile) == 0) {
     SetError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -353,8 +350,7 @@ BOOL WINAPI FindClose(HANDLE hFindFile) {
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
-  CallScope serving;
-  if (Enter("CreateFileA", lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes)) {
+  FAKE_CALL(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes) {
     return INVALID_HANDLE_VALUE;
   }
   Lookup l = Find(lpFileName);
@@ -419,8 +415,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
-  CallScope serving;
-  if (Enter("CloseHandle", hObject)) return FALSE;
+  FAKE_CALL(hObject) return FALSE;
   // A search handle is not a kernel handle: closing it here is a caller bug.
   if (S().fileHandles.erase(hObject) == 0) {
     SetError(ERROR_INVALID_HANDLE);
@@ -472,9 +467,9 @@ void TearCopy(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExist
 }  // namespace
 
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
-  CallScope serving;
+  ServingScope serving;
   try {
-    if (Enter("CopyFileA", lpExistingFileName, lpNewFileName, bFailIfExists)) return FALSE;
+    if (Enter(__func__)(lpExistingFileName, lpNewFileName, bFailIfExists)) return FALSE;
   } catch (const PowerCut&) {
     TearCopy(lpExistingFileName, lpNewFileName, bFailIfExists);
     throw;
@@ -493,8 +488,7 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-  CallScope serving;
-  if (Enter("GetFileAttributesA", lpFileName)) return INVALID_FILE_ATTRIBUTES;
+  FAKE_CALL(lpFileName) return INVALID_FILE_ATTRIBUTES;
   Lookup l = Find(lpFileName);
   if (l.error != ERROR_SUCCESS || !l.node) {
     SetError(l.error != ERROR_SUCCESS ? l.error : ERROR_FILE_NOT_FOUND);
@@ -504,8 +498,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 }
 
 BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
-  CallScope serving;
-  if (Enter("SetFileAttributesA", lpFileName, dwFileAttributes)) return FALSE;
+  FAKE_CALL(lpFileName, dwFileAttributes) return FALSE;
   Lookup l = Find(lpFileName);
   if (l.error != ERROR_SUCCESS || !l.node || l.root) {
     SetError(l.error != ERROR_SUCCESS ? l.error : ERROR_FILE_NOT_FOUND);
@@ -519,8 +512,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-  CallScope serving;
-  if (Enter("DeleteFileA", lpFileName)) return FALSE;
+  FAKE_CALL(lpFileName) return FALSE;
   Lookup l = Find(lpFileName);
   DWORD error = l.error;
   if (error == ERROR_SUCCESS && !l.node) error = ERROR_FILE_NOT_FOUND;
@@ -536,8 +528,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
 
 // Files only. The moved file takes the replaced one's place in listings.
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
-  CallScope serving;
-  if (Enter("MoveFileExA", lpExistingFileName, lpNewFileName, dwFlags)) return FALSE;
+  FAKE_CALL(lpExistingFileName, lpNewFileName, dwFlags) return FALSE;
   ParsedPath srcPath = Parse(lpExistingFileName);
   ParsedPath dstPath = Parse(lpNewFileName);
   Lookup src = Find(srcPath);
@@ -579,8 +570,7 @@ BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD d
 
 // Deterministic: the first free number from 1 on, in hex, as "<pre><n>.TMP".
 UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName) {
-  CallScope serving;
-  if (Enter("GetTempFileNameA", lpPathName, lpPrefixString, uUnique)) return 0;
+  FAKE_CALL(lpPathName, lpPrefixString, uUnique) return 0;
   const std::string folderPath(lpPathName);
   if (folderPath.size() > MAX_PATH - 14) {
     SetError(ERROR_BUFFER_OVERFLOW);

@@ -46,8 +46,7 @@ int LiveGlobalAllocations() { return static_cast<int>(internal::S().globals.size
 using namespace fakewin::internal;
 
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-  CallScope serving;
-  if (Enter("GlobalAlloc", uFlags, dwBytes)) return nullptr;
+  FAKE_CALL(uFlags, dwBytes) return nullptr;
   void* p = NewBlock(dwBytes, kGlobalMagic, (uFlags & GMEM_ZEROINIT) != 0);
   if (p == nullptr) {
     SetError(ERROR_NOT_ENOUGH_MEMORY);
@@ -58,8 +57,7 @@ HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
 }
 
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
-  CallScope serving;
-  if (Enter("GlobalFree", hMem)) return hMem;
+  FAKE_CALL(hMem) return hMem;
   if (hMem == nullptr) return nullptr;
   BlockHeader* header = HeaderOf(hMem, kGlobalMagic);
   if (header == nullptr) {
@@ -73,14 +71,12 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
 }
 
 HANDLE WINAPI GetProcessHeap(void) {
-  CallScope serving;
-  if (Enter("GetProcessHeap")) return nullptr;
+  FAKE_CALL() return nullptr;
   return ProcessHeap();
 }
 
 LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
-  CallScope serving;
-  if (Enter("HeapAlloc", hHeap, dwFlags, dwBytes)) return nullptr;
+  FAKE_CALL(hHeap, dwFlags, dwBytes) return nullptr;
   if (hHeap != ProcessHeap()) {
     SetError(ERROR_INVALID_HANDLE);
     return nullptr;
@@ -91,8 +87,7 @@ LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) {
 }
 
 LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes) {
-  CallScope serving;
-  if (Enter("HeapReAlloc", hHeap, dwFlags, lpMem, dwBytes)) return nullptr;
+  FAKE_CALL(hHeap, dwFlags, lpMem, dwBytes) return nullptr;
   BlockHeader* header = HeaderOf(lpMem, kHeapMagic);
   if (hHeap != ProcessHeap() || header == nullptr) {
     SetError(ERROR_INVALID_PARAMETER);
@@ -111,8 +106,7 @@ LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBy
 }
 
 BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) {
-  CallScope serving;
-  if (Enter("HeapFree", hHeap, dwFlags, lpMem)) return FALSE;
+  FAKE_CALL(hHeap, dwFlags, lpMem) return FALSE;
   if (lpMem == nullptr) return TRUE;
   BlockHeader* header = HeaderOf(lpMem, kHeapMagic);
   if (hHeap != ProcessHeap() || header == nullptr) {

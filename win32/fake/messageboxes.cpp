@@ -37,8 +37,7 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-  CallScope serving;
-  if (Enter("MessageBoxA", hWnd, lpText, lpCaption, uType)) return 0;
+  FAKE_CALL(hWnd, lpText, lpCaption, uType) return 0;
   if (hWnd != nullptr && FindWindowObject(hWnd) == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;

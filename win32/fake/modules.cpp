@@ -270,14 +270,12 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
-  CallScope serving;
-  if (Enter("LoadLibraryA", lpLibFileName)) return nullptr;
+  FAKE_CALL(lpLibFileName) return nullptr;
   return Load(lpLibFileName, Search{});
 }
 
 HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags) {
-  CallScope serving;
-  if (Enter("LoadLibraryExA", lpLibFileName, hFile, dwFlags)) return nullptr;
+  FAKE_CALL(lpLibFileName, hFile, dwFlags) return nullptr;
   const DWORD searchFlags = dwFlags & kSearchFlags;
   const bool altered = (dwFlags & LOAD_WITH_ALTERED_SEARCH_PATH) != 0;
   const bool fullPath = lpLibFileName != nullptr && IsFullPath(lpLibFileName);
@@ -300,16 +298,14 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags)
 }
 
 BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName) {
-  CallScope serving;
-  if (Enter("SetDllDirectoryA", lpPathName)) return FALSE;
+  FAKE_CALL(lpPathName) return FALSE;
   S().dllDirectorySet = lpPathName != nullptr;
   S().dllDirectory = lpPathName ? lpPathName : "";
   return TRUE;
 }
 
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags) {
-  CallScope serving;
-  if (Enter("SetDefaultDllDirectories", DirectoryFlags)) return FALSE;
+  FAKE_CALL(DirectoryFlags) return FALSE;
   const DWORD allowed = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
                         LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
   if (DirectoryFlags == 0 || (DirectoryFlags & ~allowed) != 0) {
@@ -321,8 +317,7 @@ BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags) {
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-  CallScope serving;
-  if (Enter("GetProcAddress", hModule, lpProcName)) return nullptr;
+  FAKE_CALL(hModule, lpProcName) return nullptr;
   Module* m = ByHandle(hModule);
   if (m == nullptr || m->refs == 0) {
     SetError(hModule == nullptr || hModule == ProgramInstance() ? ERROR_PROC_NOT_FOUND : ERROR_MOD_NOT_FOUND);
@@ -341,8 +336,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
-  CallScope serving;
-  if (Enter("FreeLibrary", hLibModule)) return FALSE;
+  FAKE_CALL(hLibModule) return FALSE;
   Module* m = ByHandle(hLibModule);
   if (m == nullptr || m->refs == 0) {
     SetError(ERROR_MOD_NOT_FOUND);
@@ -353,8 +347,7 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-  CallScope serving;
-  if (Enter("GetModuleHandleA", lpModuleName)) return nullptr;
+  FAKE_CALL(lpModuleName) return nullptr;
   if (lpModuleName == nullptr || IsProgramName(lpModuleName)) return ProgramInstance();
   Module* m = IsFullPath(lpModuleName) ? ByPath(lpModuleName) : LoadedByBaseName(lpModuleName);
   if (m == nullptr || m->refs == 0) {
@@ -365,8 +358,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
-  CallScope serving;
-  if (Enter("GetModuleFileNameA", hModule, nSize)) return 0;
+  FAKE_CALL(hModule, nSize) return 0;
   std::string path;
   if (hModule == nullptr || hModule == ProgramInstance()) {
     path = S().moduleFileName;
@@ -394,28 +386,24 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
 }
 
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
-  CallScope serving;
-  if (Enter("GetSystemDirectoryA", uSize)) return 0;
+  FAKE_CALL(uSize) return 0;
   return CopyFolder(SystemFolder(), lpBuffer, uSize);
 }
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
-  CallScope serving;
-  if (Enter("GetWindowsDirectoryA", uSize)) return 0;
+  FAKE_CALL(uSize) return 0;
   return CopyFolder(S().windowsFolder, lpBuffer, uSize);
 }
 
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
-  CallScope serving;
-  if (Enter("GetCurrentDirectoryA", nBufferLength)) return 0;
+  FAKE_CALL(nBufferLength) return 0;
   return CopyFolder(S().currentFolder, lpBuffer, nBufferLength);
 }
 
 // The value's length without its terminator; when it does not fit, the size
 // needed with it, and the buffer is left alone.
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize) {
-  CallScope serving;
-  if (Enter("GetEnvironmentVariableA", lpName, nSize)) return 0;
+  FAKE_CALL(lpName, nSize) return 0;
   const std::string* value = lpName ? EnvironmentValue(lpName) : nullptr;
   if (value == nullptr) {
     SetError(ERROR_ENVVAR_NOT_FOUND);

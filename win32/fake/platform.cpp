@@ -69,8 +69,7 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
-  CallScope serving;
-  if (Enter("GetVersionExA")) return FALSE;
+  FAKE_CALL() return FALSE;
   if (lpVersionInformation == nullptr || (lpVersionInformation->dwOSVersionInfoSize != kVersionInfoSize &&
                                           lpVersionInformation->dwOSVersionInfoSize != kVersionInfoExSize)) {
     SetError(ERROR_INVALID_PARAMETER);
@@ -86,20 +85,12 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
 }
 
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar) {
-  CallScope serving;
-  if (Enter("IsDBCSLeadByte", static_cast<unsigned>(TestChar))) return FALSE;
+  FAKE_CALL(static_cast<unsigned>(TestChar)) return FALSE;
   return IsLeadByte(TestChar) ? TRUE : FALSE;
 }
 
-UINT WINAPI GetACP(void) {
-  CallScope serving;
-  if (Enter("GetACP")) return 0;
-  return S().codePage;
-}
-
 void WINAPI Sleep(DWORD dwMilliseconds) {
-  CallScope serving;
-  if (Enter("Sleep", dwMilliseconds)) return;
+  FAKE_CALL(dwMilliseconds) return;
   int count = ++S().sleepCount;
   if (S().sleepHook) {
     auto hook = S().sleepHook;  // the hook may replace itself
@@ -108,8 +99,7 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 }
 
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
-  CallScope serving;
-  if (Enter("LoadStringA", hInstance, uID, cchBufferMax)) return 0;
+  FAKE_CALL(hInstance, uID, cchBufferMax) return 0;
   auto it = S().strings.find(uID);
   if (it == S().strings.end()) {
     SetError(ERROR_RESOURCE_NAME_NOT_FOUND);
@@ -121,8 +111,7 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
 
 HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
                                INT nShowCmd) {
-  CallScope serving;
-  if (Enter("ShellExecuteA", hwnd, lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd)) {
+  FAKE_CALL(hwnd, lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd) {
     // Failures are reported as values of 32 and below.
     DWORD error = LastError();
     return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(error <= 32 ? error : 0));

@@ -191,13 +191,13 @@ void Reset() {
 using namespace fakewin::internal;
 
 DWORD WINAPI GetLastError(void) {
-  CallScope serving;
+  fakewin::ServingScope serving;
   S().calls.push_back("GetLastError");
   return t_lastError;
 }
 
 void WINAPI SetLastError(DWORD dwErrCode) {
-  CallScope serving;
+  fakewin::ServingScope serving;
   S().calls.push_back("SetLastError " + std::to_string(dwErrCode));
   t_lastError = dwErrCode;
 }

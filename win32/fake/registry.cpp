@@ -123,8 +123,7 @@ int OpenKeyCount() { return static_cast<int>(S().openKeys.size()); }
 using namespace fakewin::internal;
 
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
-  CallScope serving;
-  if (Enter("RegOpenKeyExA", hKey, lpSubKey, ulOptions, samDesired)) return static_cast<LONG>(LastError());
+  FAKE_CALL(hKey, lpSubKey, ulOptions, samDesired) return static_cast<LONG>(LastError());
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   auto from = KeyOfHandle(hKey);
@@ -142,10 +141,7 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
 
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                              LPDWORD lpcbData) {
-  CallScope serving;
-  if (Enter("RegQueryValueExA", hKey, lpValueName, lpcbData ? static_cast<long>(*lpcbData) : -1L)) {
-    return static_cast<LONG>(LastError());
-  }
+  FAKE_CALL(hKey, lpValueName, lpcbData ? static_cast<long>(*lpcbData) : -1L) return static_cast<LONG>(LastError());
   if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return ERROR_INVALID_PARAMETER;
   auto key = KeyOfHandle(hKey);
   if (!key) return ERROR_INVALID_HANDLE;
@@ -168,8 +164,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
 }
 
 LONG WINAPI RegCloseKey(HKEY hKey) {
-  CallScope serving;
-  if (Enter("RegCloseKey", hKey)) return static_cast<LONG>(LastError());
+  FAKE_CALL(hKey) return static_cast<LONG>(LastError());
   if (IsPredefined(hKey)) return ERROR_SUCCESS;
   if (S().openKeys.erase(hKey) == 0) return ERROR_INVALID_HANDLE;
   S().machineKeys.erase(hKey);

@@ -1,4 +1,4 @@
-// Menus, the window menu, accelerators, icons, cursors and brushes. Resource
+// Menus, the window menu, accelerators, icons and cursors. Resource
 // handles are stable per id, as Windows shares loaded resources.
 #include "FakeState.h"
 
@@ -30,13 +30,6 @@ H SharedResource(const std::string& key) {
 Menu* MenuOf(HMENU menu) {
   auto it = S().menus.find(menu);
   return it == S().menus.end() ? nullptr : &it->second;
-}
-
-Window* SystemMenuOwner(HMENU menu) {
-  for (auto& [hwnd, w] : S().windows) {
-    if (w->sysMenu == menu) return w.get();
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -74,8 +67,7 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 BOOL WINAPI SetMenu(HWND hWnd, HMENU hMenu) {
-  CallScope serving;
-  if (Enter("SetMenu", hWnd, hMenu)) return FALSE;
+  FAKE_CALL(hWnd, hMenu) return FALSE;
   Window* w = FindProgramWindow(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -93,20 +85,8 @@ BOOL WINAPI SetMenu(HWND hWnd, HMENU hMenu) {
   return TRUE;
 }
 
-HMENU WINAPI GetMenu(HWND hWnd) {
-  CallScope serving;
-  if (Enter("GetMenu", hWnd)) return nullptr;
-  Window* w = FindWindowObject(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
-  return (w->style & WS_CHILD) ? nullptr : w->menu;
-}
-
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
-  CallScope serving;
-  if (Enter("GetSystemMenu", hWnd, bRevert)) return nullptr;
+  FAKE_CALL(hWnd, bRevert) return nullptr;
   Window* w = FindProgramWindow(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -123,8 +103,7 @@ HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
 }
 
 BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-  CallScope serving;
-  if (Enter("RemoveMenu", hMenu, uPosition, uFlags)) return FALSE;
+  FAKE_CALL(hMenu, uPosition, uFlags) return FALSE;
   Menu* menu = MenuOf(hMenu);
   if (menu == nullptr) {
     SetError(ERROR_INVALID_MENU_HANDLE);
@@ -149,71 +128,27 @@ BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
   return FALSE;
 }
 
-BOOL WINAPI DestroyMenu(HMENU hMenu) {
-  CallScope serving;
-  if (Enter("DestroyMenu", hMenu)) return FALSE;
-  if (MenuOf(hMenu) == nullptr || SystemMenuOwner(hMenu) != nullptr) {
-    SetError(ERROR_INVALID_MENU_HANDLE);
-    return FALSE;
-  }
-  S().menus.erase(hMenu);
-  for (auto& [hwnd, w] : S().windows) {
-    if (w->menu == hMenu) w->menu = nullptr;
-  }
-  return TRUE;
-}
-
-int WINAPI GetMenuItemCount(HMENU hMenu) {
-  CallScope serving;
-  if (Enter("GetMenuItemCount", hMenu)) return -1;
-  Menu* menu = MenuOf(hMenu);
-  if (menu == nullptr) {
-    SetError(ERROR_INVALID_MENU_HANDLE);
-    return -1;
-  }
-  return static_cast<int>(menu->items.size());
-}
-
-UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos) {
-  CallScope serving;
-  if (Enter("GetMenuItemID", hMenu, nPos)) return static_cast<UINT>(-1);
-  Menu* menu = MenuOf(hMenu);
-  if (menu == nullptr || nPos < 0 || nPos >= static_cast<int>(menu->items.size())) return static_cast<UINT>(-1);
-  return menu->items[nPos];
-}
-
 HMENU WINAPI LoadMenuA(HINSTANCE hInstance, LPCSTR lpMenuName) {
-  CallScope serving;
-  if (Enter("LoadMenuA", hInstance, lpMenuName)) return nullptr;
+  FAKE_CALL(hInstance, lpMenuName) return nullptr;
   return NewMenu({});
 }
 
 HACCEL WINAPI LoadAcceleratorsA(HINSTANCE hInstance, LPCSTR lpTableName) {
-  CallScope serving;
-  if (Enter("LoadAcceleratorsA", hInstance, lpTableName)) return nullptr;
+  FAKE_CALL(hInstance, lpTableName) return nullptr;
   return SharedResource<HACCEL>(ResourceKey("accel", hInstance, lpTableName));
 }
 
 int WINAPI TranslateAcceleratorA(HWND hWnd, HACCEL hAccTable, LPMSG lpMsg) {
-  CallScope serving;
-  if (Enter("TranslateAcceleratorA", hWnd, hAccTable, lpMsg ? lpMsg->message : 0u)) return 0;
+  FAKE_CALL(hWnd, hAccTable, lpMsg ? lpMsg->message : 0u) return 0;
   return 0;
 }
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-  CallScope serving;
-  if (Enter("LoadIconA", hInstance, lpIconName)) return nullptr;
+  FAKE_CALL(hInstance, lpIconName) return nullptr;
   return SharedResource<HICON>(ResourceKey("icon", hInstance, lpIconName));
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-  CallScope serving;
-  if (Enter("LoadCursorA", hInstance, lpCursorName)) return nullptr;
+  FAKE_CALL(hInstance, lpCursorName) return nullptr;
   return SharedResource<HCURSOR>(ResourceKey("cursor", hInstance, lpCursorName));
-}
-
-HBRUSH WINAPI GetSysColorBrush(int nIndex) {
-  CallScope serving;
-  if (Enter("GetSysColorBrush", nIndex)) return nullptr;
-  return SharedResource<HBRUSH>("brush:" + std::to_string(nIndex));
 }

@@ -1,8 +1,6 @@
 // The program's windows and the windows of other processes: classes,
-// creation and destruction in Windows' message order, messages, focus,
-// painting and enumeration.
-#include <cstdio>
-#include <cstdlib>
+// creation and destruction in Windows' message order, default message
+// handling, focus, painting and enumeration.
 #include <cstring>
 
 #include "FakeState.h"
@@ -158,25 +156,6 @@ bool BadWindow(HWND hwnd) {
   return true;
 }
 
-void Invalidate(HWND hwnd) {
-  Window* w = Alive(hwnd);
-  if (w == nullptr) return;
-  w->needsPaint = true;
-  for (HWND child : w->children) Invalidate(child);
-}
-
-void PaintPending(HWND hwnd) {
-  Window* w = Alive(hwnd);
-  if (w == nullptr || !(w->style & WS_VISIBLE) || w->foreign) return;
-  if (w->needsPaint) {
-    Deliver(hwnd, WM_PAINT, 0, 0);
-    w = Alive(hwnd);
-    if (w == nullptr) return;
-  }
-  std::vector<HWND> children = w->children;
-  for (HWND child : children) PaintPending(child);
-}
-
 }  // namespace
 
 WNDCLASSA WindowClass::Public() const {
@@ -202,26 +181,6 @@ Window* FindProgramWindow(HWND hwnd) {
   return (w && !w->foreign) ? w : nullptr;
 }
 
-LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Window* w = Alive(hwnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  if (w->foreign) {
-    S().sent[hwnd].push_back(SentMessage{hwnd, msg, wParam, lParam, false, 0, 0});
-    if (w->hung) {
-      std::fprintf(stderr, "fakewin: SendMessageA(%p, 0x%04X) to a hung window of another process would never return\n",
-                   static_cast<void*>(hwnd), msg);
-      std::abort();
-    }
-    MessageHandler handler = w->handler;
-    return handler ? handler(hwnd, msg, wParam, lParam) : 0;
-  }
-  WNDPROC proc = w->proc ? w->proc : DefWindowProcA;
-  return CallProgram("a window procedure", [&] { return proc(hwnd, msg, wParam, lParam); });
-}
-
 LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Window* w = FindProgramWindow(hwnd);
   if (w == nullptr) return 0;
@@ -240,22 +199,11 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       slot = reinterpret_cast<HICON>(lParam);
       return reinterpret_cast<LRESULT>(previous);
     }
-    case WM_GETICON:
-      return reinterpret_cast<LRESULT>(wParam == ICON_BIG ? w->iconBig : w->iconSmall);
     case WM_SETTEXT:
       w->title = lParam ? reinterpret_cast<const char*>(lParam) : "";
       return TRUE;
     case WM_GETTEXT:
       return CopyText(w->title, reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
-    case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(w->title.size());
-    case WM_PAINT:
-      w->needsPaint = false;
-      return 0;
-    case WM_ERASEBKGND: {
-      WindowClass* cls = FindClass(w->className);
-      return (cls && cls->wc.hbrBackground) ? 1 : 0;
-    }
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) Deliver(hwnd, WM_CLOSE, 0, 0);
       return 0;
@@ -318,7 +266,6 @@ HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* titl
     }
     w->rect = r;
   }
-  if (style & WS_VISIBLE) w->needsPaint = true;
   State& st = S();
   st.windows[hwnd] = std::move(w);
   st.creationOrder.push_back(hwnd);
@@ -434,26 +381,9 @@ void SetHung(HWND hwnd, bool hung) {
   if (Window* w = Alive(hwnd)) w->hung = hung;
 }
 
-bool SendBackFromForeign(HWND programWindow, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-  if (S().sendBlocked) {
-    S().sendStalled = true;
-    return false;
-  }
-  const LRESULT result = Deliver(programWindow, msg, wParam, lParam);
-  if (pResult) *pResult = result;
-  return true;
-}
-
-DWORD WaitedMs() { return S().waitedMs; }
-
 void RemoveForeignWindow(HWND hwnd) {
   Window* w = Alive(hwnd);
   if (w && w->foreign) EraseTree(hwnd);
-}
-
-std::vector<SentMessage> MessagesTo(HWND hwnd) {
-  auto it = S().sent.find(hwnd);
-  return it == S().sent.end() ? std::vector<SentMessage>() : it->second;
 }
 
 std::vector<HWND> ProgramWindows() {
@@ -501,8 +431,7 @@ using namespace fakewin;
 using namespace fakewin::internal;
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-  CallScope serving;
-  if (Enter("RegisterClassA", lpWndClass ? lpWndClass->lpszClassName : nullptr)) return 0;
+  FAKE_CALL(lpWndClass ? lpWndClass->lpszClassName : nullptr) return 0;
   if (lpWndClass == nullptr || lpWndClass->lpszClassName == nullptr || IS_INTRESOURCE(lpWndClass->lpszClassName)) {
     SetError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -527,8 +456,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, WNDCLASSA* lpWndClass) {
-  CallScope serving;
-  if (Enter("GetClassInfoA", hInstance, lpClassName)) return FALSE;
+  FAKE_CALL(hInstance, lpClassName) return FALSE;
   WindowClass* cls = FindClass(ClassNameArg(lpClassName));
   if (cls == nullptr) {
     SetError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -541,9 +469,7 @@ BOOL WINAPI GetClassInfoA(HINSTANCE hInstance, LPCSTR lpClassName, WNDCLASSA* lp
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
-  CallScope serving;
-  if (Enter("CreateWindowExA", dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu,
-            hInstance)) {
+  FAKE_CALL(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu, hInstance) {
     return nullptr;
   }
   return CreateWindowInternal(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu,
@@ -551,20 +477,17 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
-  CallScope serving;
-  if (Enter("DestroyWindow", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   return DestroyWindowInternal(hWnd);
 }
 
 BOOL WINAPI IsWindow(HWND hWnd) {
-  CallScope serving;
-  if (Enter("IsWindow", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   return Alive(hWnd) ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsWindowVisible(HWND hWnd) {
-  CallScope serving;
-  if (Enter("IsWindowVisible", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   // Visible only when the window and all its parents are.
   for (Window* w = Alive(hWnd); w != nullptr; w = Alive(w->parent)) {
     if (!(w->style & WS_VISIBLE)) return FALSE;
@@ -572,147 +495,13 @@ BOOL WINAPI IsWindowVisible(HWND hWnd) {
   return Alive(hWnd) ? TRUE : FALSE;
 }
 
-BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
-  CallScope serving;
-  if (Enter("ShowWindow", hWnd, nCmdShow)) return FALSE;
-  Window* w = Alive(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
-  bool wasVisible = (w->style & WS_VISIBLE) != 0;
-  bool show = nCmdShow != SW_HIDE;
-  if (show == wasVisible) return wasVisible ? TRUE : FALSE;
-  if (show) {
-    w->style |= WS_VISIBLE;
-    Invalidate(hWnd);
-  } else {
-    w->style &= ~static_cast<DWORD>(WS_VISIBLE);
-  }
-  if (!w->foreign) Deliver(hWnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-  return wasVisible ? TRUE : FALSE;
-}
-
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("DefWindowProcA", hWnd, Msg, wParam, lParam)) return 0;
+  FAKE_CALL(hWnd, Msg, wParam, lParam) return 0;
   return DefProc(hWnd, Msg, wParam, lParam);
 }
 
-LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("CallWindowProcA", hWnd, Msg, wParam, lParam)) return 0;
-  if (!lpPrevWndFunc) return 0;
-  return CallProgram("a window procedure", [&] { return lpPrevWndFunc(hWnd, Msg, wParam, lParam); });
-}
-
-LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("SendMessageA", hWnd, Msg, wParam, lParam)) return 0;
-  return Deliver(hWnd, Msg, wParam, lParam);
-}
-
-LRESULT WINAPI SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT fuFlags, UINT uTimeout,
-                                   PDWORD_PTR lpdwResult) {
-  CallScope serving;
-  if (Enter("SendMessageTimeoutA", hWnd, Msg, wParam, lParam, fuFlags, uTimeout)) return 0;
-  Window* w = Alive(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  LRESULT result = 0;
-  if (w->foreign) {
-    State& st = S();
-    st.sent[hWnd].push_back(SentMessage{hWnd, Msg, wParam, lParam, true, fuFlags, uTimeout});
-    if (w->hung) {
-      if (!(fuFlags & SMTO_ABORTIFHUNG)) st.waitedMs += uTimeout;
-      SetError(ERROR_TIMEOUT);
-      return 0;
-    }
-    MessageHandler handler = w->handler;
-    st.sendBlocked = (fuFlags & SMTO_BLOCK) != 0;
-    st.sendStalled = false;
-    if (handler) result = handler(hWnd, Msg, wParam, lParam);
-    const bool stalled = st.sendStalled;
-    st.sendBlocked = st.sendStalled = false;
-    if (stalled) {
-      st.waitedMs += uTimeout;
-      SetError(ERROR_TIMEOUT);
-      return 0;
-    }
-  } else {
-    result = Deliver(hWnd, Msg, wParam, lParam);
-  }
-  if (lpdwResult) *lpdwResult = static_cast<DWORD_PTR>(result);
-  return 1;
-}
-
-BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("PostMessageA", hWnd, Msg, wParam, lParam)) return FALSE;
-  Window* w = nullptr;
-  if (hWnd != nullptr) {
-    w = Alive(hWnd);
-    if (w == nullptr) {
-      SetError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
-  }
-  if (w && w->foreign) {
-    // Another process takes it from its own queue.
-    S().sent[hWnd].push_back(SentMessage{hWnd, Msg, wParam, lParam, false, 0, 0});
-    MessageHandler handler = w->handler;
-    if (handler && !w->hung) handler(hWnd, Msg, wParam, lParam);
-    return TRUE;
-  }
-  S().queue.push_back(MSG{hWnd, Msg, wParam, lParam, 0, POINT{0, 0}});
-  return TRUE;
-}
-
-BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-  CallScope serving;
-  if (Enter("GetMessageA", hWnd, wMsgFilterMin, wMsgFilterMax)) return -1;
-  State& st = S();
-  for (auto it = st.queue.begin(); it != st.queue.end(); ++it) {
-    bool windowMatches = hWnd == nullptr || it->hwnd == hWnd;
-    bool rangeMatches =
-        (wMsgFilterMin == 0 && wMsgFilterMax == 0) || (it->message >= wMsgFilterMin && it->message <= wMsgFilterMax);
-    if (windowMatches && rangeMatches) {
-      *lpMsg = *it;
-      st.queue.erase(it);
-      return lpMsg->message == WM_QUIT ? FALSE : TRUE;
-    }
-  }
-  // An empty queue would block for ever; the double ends the loop instead.
-  *lpMsg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(st.quitCode), 0, 0, POINT{0, 0}};
-  st.quitPosted = false;
-  return FALSE;
-}
-
-BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
-  CallScope serving;
-  if (Enter("TranslateMessage", lpMsg ? lpMsg->message : 0u)) return FALSE;
-  return FALSE;
-}
-
-LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-  CallScope serving;
-  if (Enter("DispatchMessageA", lpMsg ? lpMsg->hwnd : nullptr, lpMsg ? lpMsg->message : 0u)) return 0;
-  if (lpMsg == nullptr || FindProgramWindow(lpMsg->hwnd) == nullptr) return 0;
-  return Deliver(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
-}
-
-void WINAPI PostQuitMessage(int nExitCode) {
-  CallScope serving;
-  if (Enter("PostQuitMessage", nExitCode)) return;
-  S().quitPosted = true;
-  S().quitCode = nExitCode;
-}
-
 HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
-  CallScope serving;
-  if (Enter("FindWindowA", lpClassName, lpWindowName)) return nullptr;
+  FAKE_CALL(lpClassName, lpWindowName) return nullptr;
   std::string className = ClassNameArg(lpClassName);
   for (HWND h : TopLevelWindows()) {
     Window* w = Alive(h);
@@ -725,8 +514,7 @@ HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
 }
 
 BOOL WINAPI EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("EnumWindows", lParam)) return FALSE;
+  FAKE_CALL(lParam) return FALSE;
   for (HWND h : TopLevelWindows()) {
     if (!Alive(h)) continue;
     if (!CallProgram("an enumeration callback", [&] { return lpEnumFunc(h, lParam); })) return FALSE;
@@ -735,8 +523,7 @@ BOOL WINAPI EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam) {
 }
 
 BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lParam) {
-  CallScope serving;
-  if (Enter("EnumChildWindows", hWndParent, lParam)) return FALSE;
+  FAKE_CALL(hWndParent, lParam) return FALSE;
   std::vector<HWND> all;
   if (hWndParent == nullptr) {
     for (HWND top : TopLevelWindows()) {
@@ -754,8 +541,7 @@ BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lPa
 }
 
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
-  CallScope serving;
-  if (Enter("GetWindowTextA", hWnd, nMaxCount)) return 0;
+  FAKE_CALL(hWnd, nMaxCount) return 0;
   Window* w = Alive(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -772,8 +558,7 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-  CallScope serving;
-  if (Enter("SetWindowTextA", hWnd, lpString)) return FALSE;
+  FAKE_CALL(hWnd, lpString) return FALSE;
   Window* w = Alive(hWnd);
   if (w == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
@@ -786,16 +571,8 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
   return Deliver(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) ? TRUE : FALSE;
 }
 
-int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
-  CallScope serving;
-  if (Enter("GetClassNameA", hWnd, nMaxCount)) return 0;
-  if (BadWindow(hWnd)) return 0;
-  return CopyText(Alive(hWnd)->className, lpClassName, nMaxCount);
-}
-
 HWND WINAPI GetParent(HWND hWnd) {
-  CallScope serving;
-  if (Enter("GetParent", hWnd)) return nullptr;
+  FAKE_CALL(hWnd) return nullptr;
   if (BadWindow(hWnd)) return nullptr;
   Window* w = Alive(hWnd);
   if (w->style & WS_CHILD) return w->parent;
@@ -804,8 +581,7 @@ HWND WINAPI GetParent(HWND hWnd) {
 }
 
 HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
-  CallScope serving;
-  if (Enter("GetDlgItem", hDlg, nIDDlgItem)) return nullptr;
+  FAKE_CALL(hDlg, nIDDlgItem) return nullptr;
   if (BadWindow(hDlg)) return nullptr;
   HWND item = GetDlgItemInternal(hDlg, nIDDlgItem);
   if (item == nullptr) SetError(ERROR_CONTROL_ID_NOT_FOUND);
@@ -813,16 +589,14 @@ HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
 }
 
 int WINAPI GetDlgCtrlID(HWND hWnd) {
-  CallScope serving;
-  if (Enter("GetDlgCtrlID", hWnd)) return 0;
+  FAKE_CALL(hWnd) return 0;
   if (BadWindow(hWnd)) return 0;
   Window* w = Alive(hWnd);
   return (w->style & WS_CHILD) ? w->id : 0;
 }
 
-namespace {
-
-LONG_PTR GetWindowLongInternal(HWND hWnd, int nIndex) {
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
+  FAKE_CALL(hWnd, nIndex) return 0;
   if (BadWindow(hWnd)) return 0;
   Window* w = Alive(hWnd);
   switch (nIndex) {
@@ -853,17 +627,8 @@ LONG_PTR GetWindowLongInternal(HWND hWnd, int nIndex) {
   }
 }
 
-}  // namespace
-
-LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
-  CallScope serving;
-  if (Enter("GetWindowLongPtrA", hWnd, nIndex)) return 0;
-  return GetWindowLongInternal(hWnd, nIndex);
-}
-
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
-  CallScope serving;
-  if (Enter("SetWindowLongPtrA", hWnd, nIndex, dwNewLong)) return 0;
+  FAKE_CALL(hWnd, nIndex, dwNewLong) return 0;
   if (BadWindow(hWnd)) return 0;
   Window* w = Alive(hWnd);
   if (w->foreign) {
@@ -917,15 +682,8 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
   }
 }
 
-LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
-  CallScope serving;
-  if (Enter("GetWindowLongA", hWnd, nIndex)) return 0;
-  return static_cast<LONG>(GetWindowLongInternal(hWnd, nIndex));
-}
-
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
-  CallScope serving;
-  if (Enter("GetClientRect", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   if (BadWindow(hWnd) || lpRect == nullptr) return FALSE;
   const RECT& r = Alive(hWnd)->rect;
   *lpRect = RECT{0, 0, r.right - r.left, r.bottom - r.top};
@@ -933,8 +691,7 @@ BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
 }
 
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
-  CallScope serving;
-  if (Enter("MoveWindow", hWnd, X, Y, nWidth, nHeight, bRepaint)) return FALSE;
+  FAKE_CALL(hWnd, X, Y, nWidth, nHeight, bRepaint) return FALSE;
   if (BadWindow(hWnd)) return FALSE;
   Window* w = Alive(hWnd);
   RECT old = w->rect;
@@ -942,22 +699,19 @@ BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bR
   w->rect = r;
   bool sized = (r.right - r.left) != (old.right - old.left) || (r.bottom - r.top) != (old.bottom - old.top);
   bool moved = r.left != old.left || r.top != old.top;
-  if (bRepaint && (w->style & WS_VISIBLE)) Invalidate(hWnd);
   if (!w->foreign) SendSizeAndMove(hWnd, sized, moved);
   return TRUE;
 }
 
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
-  CallScope serving;
-  if (Enter("GetWindowRect", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   if (BadWindow(hWnd) || lpRect == nullptr) return FALSE;
   *lpRect = Alive(hWnd)->rect;
   return TRUE;
 }
 
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
-  CallScope serving;
-  if (Enter("GetWindow", hWnd, uCmd)) return nullptr;
+  FAKE_CALL(hWnd, uCmd) return nullptr;
   if (BadWindow(hWnd)) return nullptr;
   return uCmd == GW_OWNER ? Alive(hWnd)->owner : nullptr;
 }
@@ -978,15 +732,13 @@ HWND LastActivePopup(HWND hWnd) {
 }  // namespace
 
 HWND WINAPI GetLastActivePopup(HWND hWnd) {
-  CallScope serving;
-  if (Enter("GetLastActivePopup", hWnd)) return nullptr;
+  FAKE_CALL(hWnd) return nullptr;
   if (BadWindow(hWnd)) return nullptr;
   return LastActivePopup(hWnd);
 }
 
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter*/, int X, int Y, int cx, int cy, UINT uFlags) {
-  CallScope serving;
-  if (Enter("SetWindowPos", hWnd, X, Y, cx, cy, uFlags)) return FALSE;
+  FAKE_CALL(hWnd, X, Y, cx, cy, uFlags) return FALSE;
   if (BadWindow(hWnd)) return FALSE;
   const RECT r = Alive(hWnd)->rect;
   const int x = (uFlags & SWP_NOMOVE) ? r.left : X;
@@ -997,8 +749,7 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter*/, int X, int Y, int 
 }
 
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, UINT fWinIni) {
-  CallScope serving;
-  if (Enter("SystemParametersInfoA", uiAction, uiParam, fWinIni)) return FALSE;
+  FAKE_CALL(uiAction, uiParam, fWinIni) return FALSE;
   if (uiAction != SPI_GETWORKAREA || pvParam == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -1008,8 +759,7 @@ BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, LPVOID pvParam, U
 }
 
 HWND WINAPI SetFocus(HWND hWnd) {
-  CallScope serving;
-  if (Enter("SetFocus", hWnd)) return nullptr;
+  FAKE_CALL(hWnd) return nullptr;
   State& st = S();
   if (hWnd != nullptr) {
     Window* w = Alive(hWnd);
@@ -1028,60 +778,28 @@ HWND WINAPI SetFocus(HWND hWnd) {
 }
 
 HWND WINAPI GetFocus(void) {
-  CallScope serving;
-  if (Enter("GetFocus")) return nullptr;
+  FAKE_CALL() return nullptr;
   return S().focus;
 }
 
-BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
-  CallScope serving;
-  if (Enter("EnableWindow", hWnd, bEnable)) return FALSE;
-  return EnableWindowInternal(hWnd, bEnable);
-}
-
 BOOL WINAPI IsWindowEnabled(HWND hWnd) {
-  CallScope serving;
-  if (Enter("IsWindowEnabled", hWnd)) return FALSE;
+  FAKE_CALL(hWnd) return FALSE;
   if (BadWindow(hWnd)) return FALSE;
   return (Alive(hWnd)->style & WS_DISABLED) ? FALSE : TRUE;
 }
 
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
-  CallScope serving;
-  if (Enter("BeginPaint", hWnd)) return nullptr;
+  FAKE_CALL(hWnd) return nullptr;
   if (BadWindow(hWnd) || lpPaint == nullptr) return nullptr;
   Window* w = Alive(hWnd);
   std::memset(lpPaint, 0, sizeof(*lpPaint));
   lpPaint->hdc = kPaintDc;
   lpPaint->fErase = TRUE;
   lpPaint->rcPaint = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
-  w->needsPaint = false;
   return kPaintDc;
 }
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* /*lpPaint*/) {
-  CallScope serving;
-  if (Enter("EndPaint", hWnd)) return FALSE;
-  return TRUE;
-}
-
-BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* /*lpRect*/, BOOL bErase) {
-  CallScope serving;
-  if (Enter("InvalidateRect", hWnd, bErase)) return FALSE;
-  if (hWnd == nullptr) {
-    for (HWND top : TopLevelWindows()) Invalidate(top);
-    return TRUE;
-  }
-  if (BadWindow(hWnd)) return FALSE;
-  // Only the window itself: the double keeps no update regions.
-  Alive(hWnd)->needsPaint = true;
-  return TRUE;
-}
-
-BOOL WINAPI UpdateWindow(HWND hWnd) {
-  CallScope serving;
-  if (Enter("UpdateWindow", hWnd)) return FALSE;
-  if (BadWindow(hWnd)) return FALSE;
-  PaintPending(hWnd);
+  FAKE_CALL(hWnd) return FALSE;
   return TRUE;
 }
