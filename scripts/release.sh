@@ -7,11 +7,12 @@
 #   scripts/release.sh --option DIR [--out DIR] [--name NAME]
 #       [--sign-cert CERT --sign-key KEY | --sign-pkcs12 FILE] [--sign-pass-file FILE]
 #       [--timestamp-url URL] [--preset mingw|mingw64]
-#   scripts/release.sh --check
+#   scripts/release.sh --check [mingw|mingw64]...
 #
 # OUT is dist/ and NAME LexPlant unless given. --preset mingw64 ships the x64
 # program instead (for machines that run no 32-bit code). --check builds this
-# commit twice, from clones in two folders, and compares the programs.
+# commit twice, from clones in two folders, and compares the programs (both,
+# unless presets are named).
 #
 # Bad input (a kit the installer could not take, a certificate that does not
 # match its key, a key locked by a password not given) gets one line per
@@ -53,7 +54,7 @@ build_program() {
 # ---- --check: two clean builds of this commit, from two folders --------
 
 check_reproducible() {
-  local commit tmp preset a b status=0
+  local commit tmp preset a b status=0 presets=("$@")
   commit=$(git rev-parse HEAD)
   [ -z "$(git status --porcelain --untracked-files=no)" ] ||
     say "note: uncommitted changes are not part of the check; it builds $commit"
@@ -64,7 +65,7 @@ check_reproducible() {
     git clone -q --no-checkout "$root" "$clone"
     git -C "$clone" checkout -q --detach "$commit"
   done
-  for preset in mingw mingw64; do
+  for preset in "${presets[@]}"; do
     for clone in "$tmp/a" "$tmp/second/b"; do
       (cd "$clone" && SOURCE_DATE_EPOCH=$(commit_epoch) build_program "$preset" >/dev/null) || return 1
     done
@@ -82,8 +83,12 @@ check_reproducible() {
 }
 
 if [ "${1:-}" = --check ]; then
-  [ $# -eq 1 ] || usage
-  check_reproducible
+  shift
+  for preset in "$@"; do
+    case "$preset" in mingw | mingw64) ;; *) usage ;; esac
+  done
+  [ $# -gt 0 ] || set -- mingw mingw64
+  check_reproducible "$@"
   exit
 fi
 
