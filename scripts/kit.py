@@ -179,7 +179,8 @@ class Kit:
             self.faults.append(f"{shown}: {fault}, which Windows cannot give a file")
             return
         kit_folder = TYPICAL_KIT_FOLDER.format(name=self.name)
-        source = len(kit_folder.encode(ANSI)) + 1 + len(encoded)
+        # A kit name faulted above is counted as best it can be.
+        source = len(kit_folder.encode(ANSI, "replace")) + 1 + len(encoded)
         target = len(TYPICAL_USER_DIC_FOLDER.encode(ANSI)) + 1 + len(target_name(entry).encode(ANSI))
         if max(source, target) > MAX_PATH_BYTES:
             where = (f"in a typical user dictionary folder ({TYPICAL_USER_DIC_FOLDER})" if target >= source

@@ -54,7 +54,7 @@ build_program() {
 # ---- --check: two clean builds of this commit, from two folders --------
 
 check_reproducible() {
-  local commit tmp preset a b status=0 presets=("$@")
+  local commit preset a b status=0 presets=("$@")
   commit=$(git rev-parse HEAD)
   [ -z "$(git status --porcelain --untracked-files=no)" ] ||
     say "note: uncommitted changes are not part of the check; it builds $commit"
