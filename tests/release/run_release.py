@@ -35,6 +35,10 @@ WIDE = "辞"  # two bytes in code page 932, three in UTF-8
 WIDE_CHARACTERS = 60
 
 
+LONG_KIT_NAME = "K" * 30
+LONG_KIT_LONGEST_NAME = 259 - len("C:\\Users\\" + "u" * 20 + f"\\Downloads\\{LONG_KIT_NAME}\\{LONG_KIT_NAME}\\option\\")
+
+
 def name_of_bytes(length):
     """A base name of exactly this many code page 932 bytes."""
     return WIDE * WIDE_CHARACTERS + "a" * (length - 2 * WIDE_CHARACTERS)
@@ -42,7 +46,8 @@ def name_of_bytes(length):
 
 # One row per rule: the folder's entries (name: content, (content, DOS
 # attributes) or None for a folder; a bytes name is written as such), the
-# status, the files taken, and a fragment of each fault line expected.
+# status, the files taken, a fragment of each fault line expected, and the
+# kit's name when not the default.
 KIT_ROWS = [
     ("taken and skipped",
      {"A.DIC": "a", "b.Dic": "b", ".dic": "dot", "r.dic": ("r", "readonly"), "c.dic.bak": "c", "dic": "d",
@@ -66,6 +71,12 @@ KIT_ROWS = [
      0, [name_of_bytes(LONGEST_BASE) + ".dic"], []),
     ("a name one byte too long", {name_of_bytes(LONGEST_BASE + 1) + ".dic": "x", "ok.dic": "ok"},
      BAD_INPUT, None, [f"{name_of_bytes(LONGEST_BASE + 1)}.dic: name too long: 260 bytes"]),
+    # The kit folder, doubled by Explorer's "Extract All", is then longer than
+    # the user dictionary folder.
+    ("a name too long beside a long kit name", {name_of_bytes(LONG_KIT_LONGEST_NAME - 3) + ".dic": "x"},
+     BAD_INPUT, None, ["name too long: 260 bytes in a typical kit folder"], LONG_KIT_NAME),
+    ("the longest name beside a long kit name", {name_of_bytes(LONG_KIT_LONGEST_NAME - 4) + ".dic": "x"},
+     0, [name_of_bytes(LONG_KIT_LONGEST_NAME - 4) + ".dic"], [], LONG_KIT_NAME),
 ]
 
 
@@ -106,10 +117,10 @@ def run(*args, **kw):
 
 
 def kit_rows(r, tmp):
-    for label, entries, status, taken, faults in KIT_ROWS:
+    for label, entries, status, taken, faults, *kit_name in KIT_ROWS:
         folder = tmp / label.replace(" ", "-") / "option"
         make_folder(folder, entries)
-        p = run(sys.executable, KIT, "check", folder)
+        p = run(sys.executable, KIT, "check", folder, *(["--name"] + kit_name if kit_name else []))
         failures = []
         if p.returncode != status:
             failures.append(f"status {p.returncode}, want {status}")
