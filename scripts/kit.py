@@ -16,6 +16,7 @@ import argparse
 import hashlib
 import os
 import shutil
+import string
 import struct
 import sys
 import time
@@ -33,6 +34,7 @@ ANSI = "cp932"
 # are neither folders nor hidden nor system files, whose last four bytes are
 # ".dic" in either case (so a file named just ".dic" counts).
 DIC_SUFFIX = ".dic"
+ASCII_LOWER = str.maketrans(string.ascii_uppercase, string.ascii_lowercase)
 FILE_ATTRIBUTE_HIDDEN = 0x02
 FILE_ATTRIBUTE_SYSTEM = 0x04
 # Where Samba and Wine keep a file's DOS attributes on a Unix file system:
@@ -123,7 +125,7 @@ def skip_reason(path):
         return "hidden"
     if attributes & FILE_ATTRIBUTE_SYSTEM:
         return "a system file"
-    if path.name[-len(DIC_SUFFIX):].lower() != DIC_SUFFIX:
+    if path.name[-len(DIC_SUFFIX):].translate(ASCII_LOWER) != DIC_SUFFIX:
         return "not named *.dic"
     return None
 

@@ -9,7 +9,7 @@
 #       [--timestamp-url URL] [--preset mingw|mingw64]
 #   scripts/release.sh --check [mingw|mingw64]...
 #
-# OUT is dist/ and NAME LexPlant unless given. --preset mingw64 ships the x64
+# OUT is dist/ of the sources and NAME LexPlant unless given. --preset mingw64 ships the x64
 # program instead (for machines that run no 32-bit code). --check builds this
 # commit twice, from clones in two folders, and compares the programs (both,
 # unless presets are named).
@@ -18,6 +18,7 @@
 # match its key, a key locked by a password not given) gets one line per
 # fault and status 2, before anything is built or written to OUT.
 set -euo pipefail
+caller=$PWD
 cd "$(dirname "$0")/.."
 root=$PWD
 
@@ -94,7 +95,7 @@ fi
 
 # ---- arguments ------------------------------------------------------------
 
-option= out=dist name=LexPlant preset=mingw
+option= out= name=LexPlant preset=mingw
 cert= key= pkcs12= pass_file= timestamp_url=
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || usage
@@ -113,6 +114,10 @@ while [ $# -gt 0 ]; do
   shift 2
 done
 [ -n "$option" ] || usage
+# Paths are the caller's, who need not stand in the sources.
+from_caller() { case "$1" in /* | "") echo "$1" ;; *) echo "$caller/$1" ;; esac; }
+option=$(from_caller "$option") out=$(from_caller "${out:-$root/dist}") cert=$(from_caller "$cert") key=$(from_caller "$key")
+pkcs12=$(from_caller "$pkcs12") pass_file=$(from_caller "$pass_file")
 case "$preset" in mingw | mingw64) ;; *) bad_input "--preset must be mingw or mingw64, not '$preset'" ;; esac
 if [ -n "$pkcs12" ] && [ -n "$cert$key" ]; then
   bad_input "give either --sign-cert and --sign-key or --sign-pkcs12, not both"
