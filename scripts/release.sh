@@ -95,8 +95,8 @@ fi
 
 # ---- arguments ------------------------------------------------------------
 
-option= out= name=LexPlant preset=mingw
-cert= key= pkcs12= pass_file= timestamp_url=
+option='' out='' name=LexPlant preset=mingw
+cert='' key='' pkcs12='' pass_file='' timestamp_url=''
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || usage
   case "$1" in
@@ -212,7 +212,9 @@ if [ -n "$signing" ]; then
     exit 1
   }
   [ ! -f /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >>"$tmp/trust.pem"
-  osslsigncode verify -in "$tmp/signed.exe" -CAfile "$tmp/trust.pem" >"$tmp/verify.log" 2>&1 || {
+  # A timestamp authority's roots are among the system's.
+  osslsigncode verify -in "$tmp/signed.exe" -CAfile "$tmp/trust.pem" -TSA-CAfile "$tmp/trust.pem" \
+    >"$tmp/verify.log" 2>&1 || {
     say "the signed program does not verify: $(grep -v '^$' "$tmp/verify.log" | tail -n1)"
     exit 1
   }
