@@ -18,6 +18,8 @@ packages=(
   # executes 32-bit code, the 64-bit one the x64 program everywhere.
   wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick
   locales fonts-ipafont-gothic fonts-ipafont-mincho
+  # scripts/release.sh signs and verifies the program with it.
+  osslsigncode
 )
 
 missing=()

@@ -79,13 +79,32 @@ end_to_end() {
   # minute or two.
   LEXPLANT_WINE=$program timeout 20m bash scripts/e2e.sh 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
-  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -n1)
-  if [ -n "$line" ]; then
-    passed=$((passed + $(sed -E 's/^([0-9]+) passed.*/\1/' <<<"$line")))
-    failed=$((failed + $(sed -E 's/.*passed, ([0-9]+) failed.*/\1/' <<<"$line")))
-  fi
+  count_runner "$log"
   rm -f "$log"
   return "$rc"
+}
+
+# Counts a runner's last "N passed, M failed" line into the totals.
+count_runner() {
+  local line
+  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$1" | tail -n1)
+  [ -n "$line" ] || return 0
+  passed=$((passed + $(sed -E 's/^([0-9]+) passed.*/\1/' <<<"$line")))
+  failed=$((failed + $(sed -E 's/.*passed, ([0-9]+) failed.*/\1/' <<<"$line")))
+}
+
+# The release: the kit check, bad input, a signed kit (run through one
+# scenario under the scenarios' Wine), and two clean builds of the product
+# compared byte for byte.
+release() {
+  local wine=() log rc
+  if choose_wine >/dev/null 2>&1; then wine=(--wine-preset "$WINE_PRESET"); fi
+  log=$(mktemp)
+  python3 tests/release/run_release.py "${wine[@]}" 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  count_runner "$log"
+  rm -f "$log"
+  bash scripts/release.sh --check mingw && [ "$rc" -eq 0 ]
 }
 
 echo "== native build and unit tests"
@@ -109,6 +128,9 @@ for program in $(wine_programs); do
   echo "== end-to-end scenarios under Wine: the ${program/32/32-bit} program"
   stage "end-to-end scenarios, ${program/32/32-bit} program" end_to_end "$program"
 done
+
+echo "== release: the kit check, signing, reproducible bytes"
+stage "release" release
 
 for name in "${broken[@]}"; do
   echo "FAILED: $name"

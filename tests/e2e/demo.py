@@ -29,12 +29,10 @@ import winehost  # noqa: E402
 KIT = r"C:\DEMO"
 IME_LOG = r"C:\demo-logs\ime.log"
 ASSISTANT = r"C:\Program Files\Heronix\Fumidori\DIC\assist.dic"
-# Our own tiny sample dictionaries: a name and a few entries each.
-SAMPLES = {
-    "法律.dic": "; 法律用語 (sample)\nさいけん\t債権\nていとう\t抵当\n",
-    "医療.DIC": "; 医療用語 (sample)\nしんだん\t診断\nしょほう\t処方\n",
-    "地名表.dic": "; 地名 (sample)\nはこだて\t函館\nかごしま\t鹿児島\n",
-}
+# Our own tiny sample dictionaries (code page 932, CRLF), the folder a
+# vendor would ship: scripts/release.sh --option samples/option.
+SAMPLE_OPTION = Path(__file__).resolve().parents[2] / "samples" / "option"
+SAMPLES = sorted(p.name for p in SAMPLE_OPTION.iterdir())
 IDOK, IDCANCEL, IDYES = 1, 2, 6
 WAIT_MS = 15000
 INTERACTIVE_WAIT_MS = 600000
@@ -117,8 +115,8 @@ def main():
                            "setsz", r"AssistantDic\AssistantDic1", ASSISTANT)
             option = wine.unix(KIT + r"\option")
             option.mkdir(parents=True)
-            for name, text in SAMPLES.items():
-                (option / name).write_bytes(text.replace("\n", "\r\n").encode(winehost.ENCODING))
+            for name in SAMPLES:
+                shutil.copyfile(SAMPLE_OPTION / name, option / name)
         shutil.copy2(build / "LexPlant.exe", wine.unix(KIT) / "LexPlant.exe")
         cmd_dir = wine.unix(winehost.HOST_KEY_INSTALL_PATH + r"\CMD")
         for log in (cmd_dir / "HRNCNV.LOG", cmd_dir / "HRNDIC.LOG", wine.unix(IME_LOG)):

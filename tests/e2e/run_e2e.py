@@ -2,7 +2,7 @@
 """End-to-end scenarios: the real LexPlant.exe under Wine against the
 stand-in host, answered by the UI driver.
 
-    run_e2e.py BUILD_DIR [--only NAME ...] [--display DISPLAY] [--time-limit SECONDS]
+    run_e2e.py BUILD_DIR [--only NAME ...] [--display DISPLAY] [--time-limit SECONDS] [--program EXE]
 
 BUILD_DIR is the Windows build (LexPlant.exe and host/ in it); nothing is
 built here. One Wine prefix under BUILD_DIR/e2e/prefix is made on the first
@@ -422,9 +422,9 @@ class Scenario:
 class Env:
     """The prefix, the product and the per-run paths."""
 
-    def __init__(self, build):
+    def __init__(self, build, product=None):
         self.build = Path(build).resolve()
-        self.product = self.build / "LexPlant.exe"
+        self.product = Path(product).resolve() if product else self.build / "LexPlant.exe"
         self.planted = self.build / "host" / "planted" / "HRNCMN10.DLL"
         self.root = self.build / "e2e"
         self.shots = self.root / "shots"
@@ -1070,6 +1070,7 @@ def main():
     ap.add_argument("build_dir")
     ap.add_argument("--only", nargs="+", default=[], metavar="NAME")
     ap.add_argument("--display", help="use this X display instead of an own Xvfb")
+    ap.add_argument("--program", help="run this LexPlant.exe (a signed release) instead of BUILD_DIR's")
     ap.add_argument("--time-limit", type=float, metavar="SECONDS",
                     help="stop the run after this long; what is left counts as failed "
                          f"(default: E2E_TIME_LIMIT, else {DEFAULT_TIME_LIMIT_S})")
@@ -1087,7 +1088,7 @@ def main():
         ap.error("--time-limit must be positive")
     scenarios = [(name, fn) for name, fn in SCENARIOS if not args.only or name in args.only]
     winehost.exit_on_termination()
-    env = Env(args.build_dir)
+    env = Env(args.build_dir, args.program)
     missing = [p for p in (env.product, env.planted, env.build / "host" / "uidriver.exe") if not p.exists()]
     if missing:
         print(f"missing build outputs: {', '.join(map(str, missing))}")
