@@ -148,7 +148,7 @@ assemble_wine32() {
   stage=$(mktemp -d "$WINE32_UNPACKED_ROOT/.wine32-$version.XXXXXX")
   # shellcheck disable=SC2064 # the folder is known now
   trap "rm -rf '$stage'" EXIT
-  say "wine32:i386 cannot be installed here: unpacking Wine $version from its packages into $dir"
+  say "unpacking Wine $version from its packages into $dir"
   mkdir "$stage/debs" "$stage/root"
   (cd "$stage/debs" && apt-get download -q -o APT::Sandbox::User=root \
     "wine32:i386=$version" "libwine:i386=$version" "${wine32_libraries[@]/%/:i386}" >/dev/null)
@@ -190,7 +190,8 @@ if [ ${#missing[@]} -gt 0 ] || [ "$need_wine32" = yes ]; then
     apt-get install -y -q --no-install-recommends "${missing[@]}"
   fi
   if [ "$need_wine32" = yes ]; then
-    if ! apt-get install -y -q --no-install-recommends "wine32:i386=$(wine64_version)"; then
+    if ! out=$(apt-get install -y -q --no-install-recommends "wine32:i386=$(wine64_version)" 2>&1); then
+      say "apt-get cannot install wine32:i386: $(grep -m1 -E '^ .*:i386 : Depends|^E:' <<<"$out" | sed 's/^ *//')"
       assemble_wine32
     fi
   fi
