@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
 # Installs everything the builds, the tests and the demo need on a Debian 12
-# machine. Idempotent: a second run only checks.
+# machine. Looks first and changes nothing when nothing is missing: no
+# package index is fetched then.
+#
+# Where the machine executes 32-bit code the 32-bit Wine comes too: the
+# wine32:i386 package, or, where the package manager cannot install it (a
+# mirror whose i386 security index is out of step with amd64, so that the
+# i386 libraries it needs cannot match the installed amd64 ones), the same
+# Wine unpacked from Debian's packages into a folder of its own.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "setup.sh installs Debian packages: run it as root (or through sudo)." >&2
@@ -14,49 +23,186 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-  # Both Wines: the 32-bit one runs the shipped program wherever the kernel
-  # executes 32-bit code, the 64-bit one the x64 program everywhere.
-  wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick
+  wine wine64 fonts-wine xvfb xauth imagemagick
   locales fonts-ipafont-gothic fonts-ipafont-mincho
+  # Wine's user32 imports zlib1.dll: the unpacked Wine takes it from here.
+  libz-mingw-w64
   # scripts/release.sh signs and verifies the program with it.
   osslsigncode
 )
+# Only where 32-bit code executes: the 32-bit C library's loader
+# (/lib/ld-linux.so.2), which the unpacked Wine's loader names.
+packages_i386=(libc6-i386)
 
-missing=()
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-  missing=("${packages[@]}")
-else
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+# The i386 packages the unpacked Wine is made of: the Wine itself, at the
+# installed wine64's version, and the libraries its Unix side links or opens.
+wine32_libraries=(
+  libx11-6 libxext6 libxcb1 libxau6 libxdmcp6 libbsd0 libmd0 libfreetype6 libpng16-16 zlib1g libbrotli1
+  libfontconfig1 libexpat1 libxrender1 libxfixes3 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1
+  libxxf86vm1 libgcc-s1 libunwind8 liblzma5
+)
+ZLIB1_DLL=/usr/i686-w64-mingw32/lib/zlib1.dll
+
+say() { echo "setup: $*" >&2; }
+
+# The packages of the list that are not installed.
+missing_packages() {
+  local installed
+  installed=$(dpkg-query -W -f='${Package} ${db:Status-Abbrev}\n' "$@" 2>/dev/null | awk '$2 == "ii" {print $1}')
+  local p
+  for p in "$@"; do
+    grep -qx "${p%:*}" <<<"$installed" || echo "$p"
   done
-fi
-if [ ${#missing[@]} -gt 0 ]; then
+}
+
+have_wine32() {
+  [ "$(dpkg-query -W -f='${db:Status-Abbrev}' wine32:i386 2>/dev/null)" = "ii " ] || wine32_unpacked_loader >/dev/null
+}
+
+have_locale() { locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; }
+
+# Fails, changing nothing, when the unpacked Wine's folder is there but
+# not complete: it was not made by this script, which renames it into place
+# whole, and may be in use.
+check_unpacked_folder() {
+  local dir
+  dir=$(wine32_unpacked_dir) || return 0
+  if [ -e "$dir" ] && ! wine32_unpacked_loader >/dev/null; then
+    say "ERROR: $dir is there but incomplete (no $WINE32_UNPACKED_STAMP or no loader):" \
+      "it was not made by this script. Remove it and run setup again."
+    return 1
+  fi
+}
+
+update_index() {
   export DEBIAN_FRONTEND=noninteractive
   # A mirror caught mid-sync fails an index or two; try again, and let the
   # install decide whether what was fetched is enough.
+  local attempt
   for attempt in 1 2 3; do
-    apt-get update -q && break
-    echo "setup: apt-get update failed (attempt $attempt)" >&2
-    sleep $((attempt * 10))
+    apt-get update -q && return 0
+    say "apt-get update failed (attempt $attempt)"
+    [ "$attempt" -eq 3 ] || sleep $((attempt * 10))
   done
-  if ! apt-get install -y -q --no-install-recommends "${missing[@]}"; then
-    # The 32-bit Wine needs the mirror's i386 index, which a mirror mid-sync
-    # can leave out of step with amd64. Everything else still makes a
-    # machine that builds, tests and demonstrates with the x64 program.
-    echo "setup: WARNING: installing without the 32-bit Wine (wine32:i386); the x64 program stands in" >&2
-    without_i386=()
-    for p in "${missing[@]}"; do
-      [[ "$p" == *:i386 ]] || without_i386+=("$p")
-    done
-    apt-get install -y -q --no-install-recommends "${without_i386[@]}"
+}
+
+# Boots a throw-away 32-bit prefix with the Wine at that loader and runs a
+# program there that needs user32 and so zlib1.dll.
+verify_wine32() {
+  local loader=$1 prefix out ok=no
+  prefix=$(mktemp -d)
+  if out=$(WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \
+    timeout 300 "$loader" wineboot -i 2>&1) &&
+    out=$(WINEPREFIX=$prefix WINEDEBUG=-all timeout 120 "$loader" cmd /c echo lexplant 2>&1) &&
+    grep -q lexplant <<<"$out"; then
+    ok=yes
+  fi
+  WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
+  rm -rf "$prefix"
+  [ "$ok" = yes ] || say "ERROR: the 32-bit Wine at $loader does not boot a prefix: ${out##*$'\n'}"
+  [ "$ok" = yes ]
+}
+
+# The unpacked Wine's loader: its libraries by LD_LIBRARY_PATH, the installed
+# 64-bit wineserver of the same version, and zlib1.dll in every prefix's
+# system32 before it boots (programs outside Wine's folder look there).
+write_loader() {
+  cat >"$1" <<'EOF'
+#!/bin/sh
+here=$(dirname "$(readlink -f "$0")")
+export LD_LIBRARY_PATH="$here/usr/lib/i386-linux-gnu:$here/lib/i386-linux-gnu${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+export WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver64}"
+system32="${WINEPREFIX:-$HOME/.wine}/drive_c/windows/system32"
+if [ ! -e "$system32/zlib1.dll" ]; then
+  mkdir -p "$system32" && cp "$here/usr/lib/i386-linux-gnu/wine/i386-windows/zlib1.dll" "$system32/"
+fi
+exec "$here/usr/lib/wine/wine" "$@"
+EOF
+  chmod 755 "$1"
+}
+
+# Makes the unpacked Wine: downloads its packages (no dpkg database
+# involved), unpacks them beside the folder, verifies the result by booting
+# a prefix, and renames it into place. One setup at a time does this.
+assemble_wine32() {
+  local version dir stage stale
+  version=$(wine64_version)
+  dir=$(wine32_unpacked_dir)
+  if [ ! -f "$ZLIB1_DLL" ]; then
+    say "ERROR: no $ZLIB1_DLL (package libz-mingw-w64): the 32-bit Wine cannot start without it. Install" \
+      "libz-mingw-w64 and run setup again."
+    return 1
+  fi
+  mkdir -p "$WINE32_UNPACKED_ROOT"
+  exec 9>"$WINE32_UNPACKED_ROOT/.lock"
+  flock 9
+  if wine32_unpacked_loader >/dev/null; then
+    return 0 # another setup made it meanwhile
+  fi
+  # Under the lock no other setup is unpacking: what is left is an
+  # interrupted run's, never used.
+  for stale in "$WINE32_UNPACKED_ROOT"/.wine32-*; do
+    [ -e "$stale" ] || continue
+    say "removing $stale, left half-unpacked by an interrupted run"
+    rm -rf "$stale"
+  done
+  stage=$(mktemp -d "$WINE32_UNPACKED_ROOT/.wine32-$version.XXXXXX")
+  # shellcheck disable=SC2064 # the folder is known now
+  trap "rm -rf '$stage'" EXIT
+  say "unpacking Wine $version from its packages into $dir"
+  mkdir "$stage/debs" "$stage/root"
+  (cd "$stage/debs" && apt-get download -q -o APT::Sandbox::User=root \
+    "wine32:i386=$version" "libwine:i386=$version" "${wine32_libraries[@]/%/:i386}" >/dev/null)
+  local deb
+  for deb in "$stage"/debs/*.deb; do
+    dpkg -x "$deb" "$stage/root"
+  done
+  cp "$ZLIB1_DLL" "$stage/root/usr/lib/i386-linux-gnu/wine/i386-windows/"
+  write_loader "$stage/root/$WINE32_UNPACKED_LOADER"
+  verify_wine32 "$stage/root/$WINE32_UNPACKED_LOADER"
+  echo "$version" >"$stage/root/$WINE32_UNPACKED_STAMP"
+  chmod 755 "$stage/root"
+  mv -T "$stage/root" "$dir"
+  rm -rf "$stage"
+  trap - EXIT
+  say "the 32-bit Wine is ready: $dir"
+}
+
+can_execute_i386 && i386=yes || i386=no
+wanted=("${packages[@]}")
+[ "$i386" = no ] || wanted+=("${packages_i386[@]}")
+mapfile -t missing < <(missing_packages "${wanted[@]}")
+need_wine32=no
+if [ "$i386" = yes ] && ! have_wine32; then
+  need_wine32=yes
+  check_unpacked_folder
+fi
+if [ ${#missing[@]} -eq 0 ] && [ "$need_wine32" = no ] && have_locale; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+if [ ${#missing[@]} -gt 0 ] || [ "$need_wine32" = yes ]; then
+  if [ "$i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  update_index || true
+  if [ ${#missing[@]} -gt 0 ]; then
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+  fi
+  if [ "$need_wine32" = yes ]; then
+    if ! out=$(apt-get install -y -q --no-install-recommends "wine32:i386=$(wine64_version)" 2>&1); then
+      say "apt-get cannot install wine32:i386: $(grep -m1 -E '^ .*:i386 : Depends|^E:' <<<"$out" | sed 's/^ *//')"
+      assemble_wine32
+    fi
   fi
 fi
 
 # Wine gives the program the ANSI code page 932 only under a Japanese locale.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+if ! have_locale; then
   sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen >/dev/null
 fi
 echo "setup: all packages present"

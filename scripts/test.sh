@@ -7,9 +7,10 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-as_root bash scripts/setup.sh || exit 1
-export LEXPLANT_SETUP_DONE=1
+source scripts/wine-choice.sh
+echo "== set-up"
+TIMEFORMAT='set-up took %1R s'
+time run_setup || exit 1
 
 jobs=$(nproc)
 passed=0
@@ -26,15 +27,15 @@ stage() {
   fi
 }
 
-# Counts one ctest run's results into the totals.
-count_ctest() {
-  local log=$1 line total bad
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n1)
-  [ -n "$line" ] || return 0
-  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
-  bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
+# Adds one run's result line to the totals: ctest's "N% tests passed, F
+# tests failed out of T" or the scenarios' "P passed, F failed".
+count_results() {
+  local counts
+  counts=$(sed -nE -e 's/.*tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\2-\1 \1/p' \
+    -e 's/^([0-9]+) passed, ([0-9]+) failed.*/\1 \2/p' "$1" | tail -n1)
+  [ -n "$counts" ] || return 0
+  passed=$((passed + ${counts% *}))
+  failed=$((failed + ${counts#* }))
 }
 
 # Configures, builds and tests one native preset.
@@ -44,7 +45,7 @@ native_suite() {
   log=$(mktemp)
   ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
-  count_ctest "$log"
+  count_results "$log"
   rm -f "$log"
   return "$rc"
 }
@@ -79,18 +80,9 @@ end_to_end() {
   # minute or two.
   LEXPLANT_WINE=$program timeout 20m bash scripts/e2e.sh 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
-  count_runner "$log"
+  count_results "$log"
   rm -f "$log"
   return "$rc"
-}
-
-# Counts a runner's last "N passed, M failed" line into the totals.
-count_runner() {
-  local line
-  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$1" | tail -n1)
-  [ -n "$line" ] || return 0
-  passed=$((passed + $(sed -E 's/^([0-9]+) passed.*/\1/' <<<"$line")))
-  failed=$((failed + $(sed -E 's/.*passed, ([0-9]+) failed.*/\1/' <<<"$line")))
 }
 
 # The release: the kit check, bad input, a signed kit (run through one
@@ -102,7 +94,7 @@ release() {
   log=$(mktemp)
   python3 tests/release/run_release.py "${wine[@]}" 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
-  count_runner "$log"
+  count_results "$log"
   rm -f "$log"
   bash scripts/release.sh --check mingw && [ "$rc" -eq 0 ]
 }
@@ -120,10 +112,6 @@ echo "== Windows builds (32-bit and x64) and resource checks"
 stage "32-bit Windows build" windows_build mingw x86
 stage "x64 Windows build" windows_build mingw64 amd64
 
-source scripts/wine-choice.sh
-if [ "${LEXPLANT_WINE:-auto}" = auto ] && can_execute_i386 && [ ! -x "$WINE_LOADER_32" ]; then
-  echo "Wine: the 32-bit program is not run: no 32-bit Wine here (wine32:i386 could not be installed)"
-fi
 for program in $(wine_programs); do
   echo "== end-to-end scenarios under Wine: the ${program/32/32-bit} program"
   stage "end-to-end scenarios, ${program/32/32-bit} program" end_to_end "$program"

@@ -16,19 +16,18 @@ count as failed.
 """
 
 import argparse
-import contextlib
 import os
 import shutil
-import signal
 import sys
 import time
-import traceback
 from pathlib import Path
 
 # No __pycache__ left in the source tree.
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
 import winehost  # noqa: E402
+from harness import Failed  # noqa: E402
 from winehost import TITLE  # noqa: E402
 
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
@@ -81,17 +80,6 @@ ASSISTANT = r"C:\Program Files\Heronix\Fumidori\DIC\assist.dic"
 STOP, EXCLAMATION = "stop", "exclamation"
 TOOLKIT_SETTLE_S = 1.5
 SW_SHOW = 5
-DEFAULT_TIME_LIMIT_S = 900
-HARNESS_ERRORS_TO_STOP = 2
-
-
-class Failed(Exception):
-    pass
-
-
-class TimeLimit(BaseException):
-    """The run's time limit passed; a BaseException so that no harness step
-    that handles its own errors can swallow it."""
 
 
 class Scenario:
@@ -966,105 +954,6 @@ def scenario_target_path_too_long(s):
 SCENARIOS = [(name[len("scenario_"):], fn) for name, fn in globals().items() if name.startswith("scenario_")]
 
 
-def report(name, failures, took):
-    print(f"{name}: {'FAIL' if failures else 'PASS'} ({took:.1f}s)", flush=True)
-    for f in failures:
-        print(f"    {f}", flush=True)
-
-
-class Deadline:
-    """The run's time limit. Only inside enforced() does it interrupt what
-    runs, by raising TimeLimit; elsewhere the run asks passed()."""
-
-    def __init__(self, seconds):
-        self.at = time.time() + seconds
-        self.armed = False
-        signal.signal(signal.SIGALRM, self._expire)
-
-    def _expire(self, _signum, _frame):
-        # A signal that comes in just as enforced() ends must not escape it.
-        if self.armed:
-            self.armed = False
-            raise TimeLimit()
-
-    def passed(self):
-        return time.time() >= self.at
-
-    @contextlib.contextmanager
-    def enforced(self):
-        left = self.at - time.time()
-        if left <= 0:
-            raise TimeLimit()
-        self.armed = True
-        signal.setitimer(signal.ITIMER_REAL, left)
-        try:
-            yield
-        finally:
-            self.armed = False
-            signal.setitimer(signal.ITIMER_REAL, 0)
-
-
-def run_one(env, name, fn, deadline):
-    """Runs one scenario; returns its failures, whether the harness itself
-    broke, and whether the time limit cut it short."""
-    s = Scenario(env, name)
-    harness_error = False
-    out_of_time = False
-    try:
-        with deadline.enforced():
-            try:
-                fn(s)
-            except Failed:
-                pass
-            except Exception as e:  # a broken harness step is a failure of this scenario
-                harness_error = True
-                s.failures.append(f"{type(e).__name__}: {e}")
-                if os.environ.get("E2E_TRACE"):
-                    traceback.print_exc()
-            finally:
-                s.finish()
-    except TimeLimit:
-        out_of_time = True
-        s.failures.append("stopped: the run's time limit passed")
-    if s.failures:
-        try:
-            env.recover()
-        except Exception as e:  # noqa: BLE001
-            harness_error = True
-            s.failures.append(f"ending the prefix's programs: {type(e).__name__}: {e}")
-    return s.failures, harness_error, out_of_time
-
-
-def run(env, scenarios, deadline):
-    """Every scenario gets a line and is counted, run or not."""
-    passed = failed = not_run = 0
-    stop = None
-    harness_errors = 0
-    for name, fn in scenarios:
-        if stop is None and deadline.passed():
-            stop = "the run's time limit passed"
-        if stop:
-            not_run += 1
-            failed += 1
-            print(f"{name}: FAIL (not run: {stop})", flush=True)
-            continue
-        start = time.time()
-        failures, harness_error, out_of_time = run_one(env, name, fn, deadline)
-        report(name, failures, time.time() - start)
-        if failures:
-            failed += 1
-        else:
-            passed += 1
-        harness_errors = harness_errors + 1 if harness_error else 0
-        if out_of_time:
-            stop = "the run's time limit passed"
-        elif harness_errors >= HARNESS_ERRORS_TO_STOP:
-            stop = f"{harness_errors} harness errors in a row"
-    if not_run:
-        print(f"not run: {not_run}", flush=True)
-    return passed, failed
-
-
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("build_dir")
@@ -1073,11 +962,11 @@ def main():
     ap.add_argument("--program", help="run this LexPlant.exe (a signed release) instead of BUILD_DIR's")
     ap.add_argument("--time-limit", type=float, metavar="SECONDS",
                     help="stop the run after this long; what is left counts as failed "
-                         f"(default: E2E_TIME_LIMIT, else {DEFAULT_TIME_LIMIT_S})")
+                         f"(default: E2E_TIME_LIMIT, else {harness.DEFAULT_TIME_LIMIT_S})")
     args = ap.parse_args()
     if args.time_limit is None:
         try:
-            args.time_limit = float(os.environ.get("E2E_TIME_LIMIT") or DEFAULT_TIME_LIMIT_S)
+            args.time_limit = float(os.environ.get("E2E_TIME_LIMIT") or harness.DEFAULT_TIME_LIMIT_S)
         except ValueError:
             ap.error(f"E2E_TIME_LIMIT is not a number of seconds: {os.environ['E2E_TIME_LIMIT']!r}")
     known = [name for name, _ in SCENARIOS]
@@ -1094,26 +983,7 @@ def main():
         print(f"missing build outputs: {', '.join(map(str, missing))}")
         print(f"0 passed, {len(scenarios)} failed")
         return 1
-    deadline = Deadline(args.time_limit)
-    passed = failed = 0
-    try:
-        try:
-            with deadline.enforced():
-                env.start(args.display)
-        except (Exception, TimeLimit) as e:  # noqa: BLE001 - nothing can run; every scenario counts
-            reason = "the run's time limit passed" if isinstance(e, TimeLimit) else f"{type(e).__name__}: {e}"
-            print(f"setting up Wine failed: {reason}", flush=True)
-            if os.environ.get("E2E_TRACE"):
-                traceback.print_exc()
-            failed = len(scenarios)
-            for name, _ in scenarios:
-                print(f"{name}: FAIL (not run)", flush=True)
-        else:
-            passed, failed = run(env, scenarios, deadline)
-    finally:
-        env.stop()
-    print(f"screenshots: {env.shots}")
-    print(f"{passed} passed, {failed} failed")
+    failed = harness.run_all(env, Scenario, scenarios, args.time_limit, args.display)
     return 1 if failed else 0
 
 

@@ -27,10 +27,13 @@ PREFIX_STAMP = ".lexplant-prefix-ready"
 
 # The Wine that runs a program of each PE machine: the prefix's architecture
 # and the loader, called directly, since /usr/bin/wine picks the 32-bit one
-# whenever it is installed, even where it cannot execute.
+# whenever it is installed, even where it cannot execute. The 32-bit loader
+# is the one scripts/wine-choice.sh found (the package's, or the Wine setup
+# unpacked where the package cannot be installed).
 IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64 = 0x14C, 0x8664
 WINES = {
-    IMAGE_FILE_MACHINE_I386: ("win32", "/usr/lib/wine/wine", "32-bit program"),
+    IMAGE_FILE_MACHINE_I386: ("win32", os.environ.get("LEXPLANT_WINE32_LOADER") or "/usr/lib/wine/wine",
+                              "32-bit program"),
     IMAGE_FILE_MACHINE_AMD64: ("win64", "/usr/lib/wine/wine64", "x64 program"),
 }
 
