@@ -735,18 +735,26 @@ def scenario_decline_overwrite(s):
     s.expect_toolkit_starts(0)
 
 
+def overwrite_with_boxes_cleared(s, question, seeds=(), enabled=False):
+    """Legal.dic in the user folder, an update of it, Yes to the question and
+    both boxes of the completion dialog cleared: the new content, registered,
+    and enabled as it was."""
+    s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
+    s.put_user_file("Legal.dic", b"old legal")
+    s.launch()
+    s.confirm()
+    s.message(question.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the overwrite question")
+    s.complete(enable=False, launch=False)
+    s.expect_end()
+    path = s.user_path("Legal.dic")
+    s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
+    s.equal(s.lists(), ([path], [path] if enabled else []), "registered and enabled lists")
+
+
 def scenario_destination_exists(s):
     """An unregistered file of the same name: the destination-exists question,
     Yes overwrites and registers it."""
-    s.prepare({"Legal.DIC": "new legal"})
-    s.put_user_file("Legal.dic", b"stray")
-    s.launch()
-    s.confirm()
-    s.message(MSG_EXISTS.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the destination-exists question")
-    s.complete(enable=False, launch=False)
-    s.expect_end()
-    s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
-    s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
+    overwrite_with_boxes_cleared(s, MSG_EXISTS)
 
 
 def scenario_busy_stays_busy(s):
@@ -945,20 +953,10 @@ def scenario_overwrite_registration_fails(s):
 
 
 def scenario_reinstall_unticked(s):
-    """A registered and enabled dictionary that nothing holds, Yes to the
-    question, both boxes of the completion dialog cleared: the new content,
-    still registered and enabled, and nobody told."""
-    seeds = s.registered_seed("Legal.dic") + s.assistant_seed()
-    s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
-    s.put_user_file("Legal.dic", b"old legal")
-    s.launch()
-    s.confirm()
-    s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
-    s.complete(enable=False, launch=False)
-    s.expect_end()
-    path = s.user_path("Legal.dic")
-    s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
-    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
+    """A registered and enabled dictionary that nothing holds: it stays
+    registered and enabled with the new content, and nobody is told."""
+    overwrite_with_boxes_cleared(s, MSG_ALREADY, seeds=s.registered_seed("Legal.dic") + s.assistant_seed(),
+                                 enabled=True)
     s.equal(s.engine_log(), [], "engine calls")
     s.expect_toolkit_starts(0)
 
