@@ -65,29 +65,23 @@ bool AddedOrListed(int nAddResult) {
   return nAddResult == COptionDicStore::kAdded || nAddResult == COptionDicStore::kAlreadyListed;
 }
 
-// Entries go back to the end of their list. One the list still holds (a
-// rewrite that failed midway may have kept it) is no reason to give up on
-// the rest. Each is worth a second try: it is what the user had chosen, and
-// one failed call must not cost it. False when one could not go back.
-bool PutBack(COptionDicStore& store, const CStringArray& removed, int bEnabledList) {
-  for (int i = 0; i < removed.GetSize(); ++i) {
-    if (!AddedOrListed(store.AddToList(removed[i], bEnabledList)) &&
-        !AddedOrListed(store.AddToList(removed[i], bEnabledList))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // The enabled entries taken out so that a held target is let go of. They
-// are the user's choice, not the step's: they go back as soon as the target
-// has been replaced or could not be, and a put-back that fails is told.
+// are the user's choice, not the step's: they go back, to the end of the
+// list, as soon as the target has been replaced or could not be. One the
+// list still holds (a rewrite that failed midway may have kept it) is no
+// reason to give up on the rest. Each is worth a second try, so that one
+// failed call does not cost it; a put-back that still fails is told.
 class CReleasedEntries {
  public:
   explicit CReleasedEntries(COptionDicStore& store) : m_store(store) {}
   CStringArray& List() { return m_entries; }
+  // False when an entry could not go back.
   bool PutBack() {
-    const bool bDone = ::PutBack(m_store, m_entries, DICLIST_ENABLED);
+    bool bDone = true;
+    for (int i = 0; bDone && i < m_entries.GetSize(); ++i) {
+      bDone = AddedOrListed(m_store.AddToList(m_entries[i], DICLIST_ENABLED)) ||
+              AddedOrListed(m_store.AddToList(m_entries[i], DICLIST_ENABLED));
+    }
     m_entries.RemoveAll();
     return bDone;
   }
