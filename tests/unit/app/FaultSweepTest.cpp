@@ -53,12 +53,13 @@ const std::set<std::string_view> kDataCalls = {
     "GetEnvironmentVariableA", "GlobalAlloc", testhost::kGenerateUserDicRootPath,
     testhost::kGetRegValue, testhost::kSetRegValue, testhost::kDeleteRegKeyData, testhost::kEngineEntry};
 
+// Codes only this test needs: the double's windows.h has what the program uses.
+const DWORD kErrorNotReady = 21;   // ERROR_NOT_READY
+const DWORD kErrorDiskFull = 112;  // ERROR_DISK_FULL
+
 // What each call answers when it fails on a real machine: files are denied,
 // shared, full or on a drive that is not ready; the common library passes
 // such codes on as its results.
-// (Codes only this test needs: the double's windows.h has what the program uses.)
-const DWORD kErrorNotReady = 21;   // ERROR_NOT_READY
-const DWORD kErrorDiskFull = 112;  // ERROR_DISK_FULL
 std::vector<DWORD> RealisticErrors(std::string_view api) {
   static const std::set<std::string_view> kFileCalls = {"CopyFileA",     "CreateFileA",        "DeleteFileA",
                                                         "FindFirstFileA", "FindNextFileA",      "GetFileAttributesA",
