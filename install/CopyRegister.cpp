@@ -2,6 +2,8 @@
 // registering them, with the user's consent where something is overwritten.
 #include <windows.h>
 
+#include <cstring>
+
 #include "app/InstallerApp.h"
 #include "app/Messages.h"
 #include "framework/Afx.h"
@@ -23,8 +25,12 @@ const int kPathBufferSize = MAX_PATH;
 const DWORD kReleasePauseMs = 50;
 const int kMaxReleasePauses = 11;
 
-// Name prefix of the copy before it takes the target's place.
-const char kTempFilePrefix[] = "lxp";
+// The copy takes the target's place under the target's own name with this
+// suffix instead of ".dic": as long as the target's name, so it fits wherever
+// the target fits, and unlike any file a user would keep, so that a copy left
+// by a run that stopped dead can be told and removed by the next run.
+const char kCopySuffix[] = ".~lx";
+const int kSuffixLength = 4;  // ".dic" and kCopySuffix alike
 
 // Only these say that a file is not there; access denied, a network error
 // or a drive that is not ready say nothing about it.
@@ -55,35 +61,43 @@ bool HasWildcard(const char* pszPath) {
 // A wildcard entry names no file: a search would find other files for it.
 bool RegisteredFileGone(const char* pszPath) { return HasWildcard(pszPath) || SearchFindsNothingThere(pszPath); }
 
-// The namesakes taken out of both lists so that a file can take their place.
-struct CRemovedNamesakes {
-  CStringArray enabled;
-  CStringArray registered;
-};
+bool AddedOrListed(int nAddResult) {
+  return nAddResult == COptionDicStore::kAdded || nAddResult == COptionDicStore::kAlreadyListed;
+}
 
-// Entries go back to the end of their list. One the list still holds (a
-// rewrite that failed midway may have kept it) is no reason to give up on
-// the rest.
-void PutBack(COptionDicStore& store, const CStringArray& removed, int bEnabledList) {
-  for (int i = 0; i < removed.GetSize(); ++i) {
-    const int result = store.AddToList(removed[i], bEnabledList);
-    if (result != COptionDicStore::kAdded && result != COptionDicStore::kAlreadyListed) return;
+// The enabled entries taken out so that a held target is let go of. They
+// are the user's choice, not the step's: they go back, to the end of the
+// list, as soon as the target has been replaced or could not be. One the
+// list still holds (a rewrite that failed midway may have kept it) is no
+// reason to give up on the rest. Each is worth a second try, so that one
+// failed call does not cost it; a put-back that still fails is told.
+class CReleasedEntries {
+ public:
+  explicit CReleasedEntries(COptionDicStore& store) : m_store(store) {}
+  CStringArray& List() { return m_entries; }
+  // False when an entry could not go back.
+  bool PutBack() {
+    bool bDone = true;
+    for (int i = 0; bDone && i < m_entries.GetSize(); ++i) {
+      bDone = AddedOrListed(m_store.AddToList(m_entries[i], DICLIST_ENABLED)) ||
+              AddedOrListed(m_store.AddToList(m_entries[i], DICLIST_ENABLED));
+    }
+    m_entries.RemoveAll();
+    return bDone;
   }
-}
+  // Puts back, then tells why the step stops; a failed put-back adds the
+  // setting failure unless that is the reason already given.
+  int Stop(const char* pszText) {
+    const bool bPutBack = PutBack();
+    ShowStop(pszText);
+    if (!bPutBack && strcmp(pszText, msg::kSettingFailed) != 0) ShowStop(msg::kSettingFailed);
+    return CInstallerApp::kStop;
+  }
 
-// A file that could not be taken over leaves its namesakes registered and
-// enabled as before; registrations first, so that enabling never finds an
-// enabled entry without one.
-void PutBackNamesakes(COptionDicStore& store, const CRemovedNamesakes& removed) {
-  PutBack(store, removed.registered, DICLIST_REGISTERED);
-  PutBack(store, removed.enabled, DICLIST_ENABLED);
-}
-
-int StopPuttingBack(COptionDicStore& store, const CRemovedNamesakes& removed, const char* pszText) {
-  ShowStop(pszText);
-  PutBackNamesakes(store, removed);
-  return CInstallerApp::kStop;
-}
+ private:
+  COptionDicStore& m_store;
+  CStringArray m_entries;
+};
 
 void WaitForRelease(CInstallerApp& app, const char* pszTarget) {
   for (int nPauses = 1;; ++nPauses) {
@@ -102,64 +116,105 @@ bool ClearReadOnly(const char* pszPath) {
   return SetFileAttributesA(pszPath, dwAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != FALSE;
 }
 
-// The copy is made beside the target under a temporary name and then takes
-// the target's place in one step, so a failure never leaves the target half
-// written. The user agreed to replace the target, so a read-only one (left
-// by an earlier installation) is made writable first.
-bool CopyIntoPlace(const char* pszSource, const char* pszTarget, const char* pszFolder) {
-  char szTemp[MAX_PATH];
-  if (GetTempFileNameA(pszFolder, kTempFilePrefix, 0, szTemp) == 0) return false;
-  bool bPlaced = CopyFileA(pszSource, szTemp, FALSE) && ClearReadOnly(szTemp);
-  if (bPlaced) {
-    ClearReadOnly(pszTarget);
-    bPlaced = MoveFileExA(szTemp, pszTarget, MOVEFILE_REPLACE_EXISTING) != FALSE;
+bool IsOwnCopyName(const char* pszName) {
+  const size_t nLength = strlen(pszName);
+  return nLength > static_cast<size_t>(kSuffixLength) && strcmp(pszName + nLength - kSuffixLength, kCopySuffix) == 0;
+}
+
+// Copies left by an earlier run that stopped dead. The pattern also matches
+// short names, so each long name is checked; bytes after a "." are never
+// trail bytes, so the suffix is compared byte for byte. Tidying is no step of
+// its own: what cannot be removed now is overwritten or tried again later.
+void RemoveLeftoverCopies(const char* pszFolder) {
+  CString strPattern;
+  strPattern.Format("%s\\*%s", pszFolder, kCopySuffix);
+  CStringArray leftovers;
+  WIN32_FIND_DATAA findData;
+  {
+    CScopedFindHandle find(FindFirstFileA(strPattern, &findData));
+    if (!find.IsValid()) return;
+    do {
+      if ((findData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsOwnCopyName(findData.cFileName)) {
+        CString strPath;
+        strPath.Format("%s\\%s", pszFolder, findData.cFileName);
+        leftovers.Add(strPath);
+      }
+    } while (FindNextFileA(find.Get(), &findData));
   }
-  if (!bPlaced) DeleteFileA(szTemp);
-  return bPlaced;
+  for (int i = 0; i < leftovers.GetSize(); ++i) {
+    if (ClearReadOnly(leftovers[i])) DeleteFileA(leftovers[i]);
+  }
+}
+
+// The copy is made beside the target and then takes the target's place in
+// one step, so a failure never leaves the target half written. The user
+// agreed to replace the target, so a read-only one (left by an earlier
+// installation) is made writable first, and read-only again if it stays.
+bool CopyIntoPlace(const char* pszSource, const CString& strTarget) {
+  CString strCopy(strTarget, strTarget.GetLength() - kSuffixLength);
+  strCopy += kCopySuffix;
+  if (!CopyFileA(pszSource, strCopy, FALSE) || !ClearReadOnly(strCopy)) {
+    DeleteFileA(strCopy);
+    return false;
+  }
+  const DWORD dwAttributes = GetFileAttributesA(strTarget);
+  const bool bReadOnly = dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  const bool bCleared =
+      bReadOnly && SetFileAttributesA(strTarget, dwAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if (MoveFileExA(strCopy, strTarget, MOVEFILE_REPLACE_EXISTING)) return true;
+  if (bCleared) SetFileAttributesA(strTarget, dwAttributes);
+  DeleteFileA(strCopy);
+  return false;
 }
 
 // What the step does with one target.
 struct CTargetPlan {
   const char* pszTarget;
-  bool bRegistered;  // a namesake is registered: take it out, put it back on failure
+  bool bRegistered;  // a namesake is registered: it leaves once the target is registered
   bool bBusy;        // and the file is held open: release it before the copy
 };
 
 // A busy target's enabled namesakes leave the enabled list before the copy,
 // so that the engine and the input method, told of the new list, let go of
-// the file. Nothing else is taken out yet: until the file has been replaced,
-// a run that stops dead leaves every registration and every other enabled
-// entry in place.
-int ReleaseBusyTarget(CInstallerApp& app, const char* pszTarget, CRemovedNamesakes& removed) {
-  if (app.m_store.RemoveFromList(pszTarget, DICLIST_ENABLED, &removed.enabled) != 0) {
-    return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
+// the file. Nothing else is taken out.
+int ReleaseBusyTarget(CInstallerApp& app, const char* pszTarget, CReleasedEntries& released) {
+  if (app.m_store.RemoveFromList(pszTarget, DICLIST_ENABLED, &released.List()) != 0) {
+    return released.Stop(msg::kSettingFailed);
   }
-  if (!app.NotifyEngine()) return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
+  if (!app.NotifyEngine()) return released.Stop(msg::kSettingFailed);
   NotifyImeWindows();
   WaitForRelease(app, pszTarget);
   return CInstallerApp::kGoOn;
 }
 
-// Once the file is in place, its namesakes leave the enabled list (unless
-// that happened for the release) and then the registered list, and the
-// target is registered at the end.
-int RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan, CRemovedNamesakes& removed) {
-  if (plan.bRegistered) {
-    if ((!plan.bBusy && app.m_store.RemoveFromList(plan.pszTarget, DICLIST_ENABLED, &removed.enabled) != 0) ||
-        app.m_store.RemoveFromList(plan.pszTarget, DICLIST_REGISTERED, &removed.registered) != 0) {
-      return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
-    }
-  }
+// Once the file is in place it is registered (a registration at its own
+// path simply stays), and only then do namesakes at other paths leave the
+// registered list and after it the enabled list. A run that stops anywhere
+// leaves the name registered, and an entry that is still registered still
+// enabled; an enabled entry left without its registration is the enabling
+// step's to drop.
+int RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan) {
   switch (app.m_store.AddToList(plan.pszTarget, DICLIST_REGISTERED)) {
     case COptionDicStore::kAdded:
     case COptionDicStore::kAlreadyListed:
-      app.m_installedDics.Add(plan.pszTarget);
-      return CInstallerApp::kGoOn;
+      break;
     case COptionDicStore::kListFull:
-      return StopPuttingBack(app.m_store, removed, msg::kRegisterLimit);
+      ShowStop(msg::kRegisterLimit);
+      return CInstallerApp::kStop;
     default:
-      return StopPuttingBack(app.m_store, removed, msg::kSettingFailed);
+      ShowStop(msg::kSettingFailed);
+      return CInstallerApp::kStop;
   }
+  if (plan.bRegistered) {
+    CStringArray gone;
+    if (app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_REGISTERED, gone) != 0 ||
+        app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_ENABLED, gone) != 0) {
+      ShowStop(msg::kSettingFailed);
+      return CInstallerApp::kStop;
+    }
+  }
+  app.m_installedDics.Add(plan.pszTarget);
+  return CInstallerApp::kGoOn;
 }
 
 // Where a source file goes: its base name with ".dic" in the user
@@ -217,24 +272,29 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   if (pszQuestion) {
     CString strQuestion;
     strQuestion.Format(pszQuestion, pszBaseName);
-    if (AfxMessageBox(strQuestion, kQuestionStyle) == IDNO) return CInstallerApp::kGoOn;
+    // Only a clear yes replaces anything: a box that failed is no consent.
+    if (AfxMessageBox(strQuestion, kQuestionStyle) != IDYES) return CInstallerApp::kGoOn;
   }
 
   const CTargetPlan plan = {strTarget, bRegistered, bRegistered && nFileState == CInstallerApp::kTargetBusy};
-  CRemovedNamesakes removed;
+  CReleasedEntries released(app.m_store);
   try {
-    if (plan.bBusy && ReleaseBusyTarget(app, strTarget, removed) == CInstallerApp::kStop) return CInstallerApp::kStop;
-    if (!CopyIntoPlace(strSource, strTarget, app.m_strUserDicRoot)) {
+    if (plan.bBusy && ReleaseBusyTarget(app, strTarget, released) == CInstallerApp::kStop) return CInstallerApp::kStop;
+    if (!CopyIntoPlace(strSource, strTarget)) {
       CString strText;
       strText.Format(msg::kCopyFailedFmt, pszBaseName);
-      return StopPuttingBack(app.m_store, removed, strText);
+      return released.Stop(strText);
     }
-    return RegisterInPlaceOfNamesakes(app, plan, removed);
+    if (!released.PutBack()) {
+      ShowStop(msg::kSettingFailed);
+      return CInstallerApp::kStop;
+    }
   } catch (...) {
     // Running out of memory midway must not cost the user what was taken out.
-    PutBackNamesakes(app.m_store, removed);
+    if (!released.PutBack()) ShowStop(msg::kSettingFailed);
     throw;
   }
+  return RegisterInPlaceOfNamesakes(app, plan);
 }
 
 }  // namespace
@@ -245,6 +305,7 @@ int CInstallerApp::InstallDictionaries() {
     ShowStop(msg::kRegisterFailed);
     return kStop;
   }
+  RemoveLeftoverCopies(m_strUserDicRoot);
 
   const int nSources = m_sourceDics.GetSize();
   m_installedDics.RemoveAll();

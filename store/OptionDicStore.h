@@ -79,6 +79,10 @@ class COptionDicStore {
   // exist; a duplicate or the removed entry itself may stay listed. Deleting
   // an entry the library reports absent counts as done.
   int RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved = nullptr);
+  // Name mode that keeps the entries equal to the path, so that a namesake
+  // elsewhere can leave without the path itself ever being unlisted. Writes
+  // nothing when no entry moves. Results as RemoveFromList.
+  int RemoveNamesakes(const char* pszPath, int bEnabledList, CStringArray& removed);
   // 0 the entries in order, gaps (absent entries) skipped, empty when there
   // is no count; 1 stored count above 65535, list empty; -2 the count or an
   // entry could not be read for another reason than its absence, list empty.
@@ -100,6 +104,8 @@ class COptionDicStore {
   int CallSetDword(const char* pszPath, DWORD dwValue);
   int CallSetString(const char* pszPath, const char* pszValue);
   int CallDelete(const char* pszPath);
+  // RemoveFromList and RemoveNamesakes.
+  int RemoveEntries(const char* pszPath, int bEnabledList, CStringArray* pRemoved, bool bKeepPath);
   // ReadList that also gives the stored count (0 without one).
   int ReadStoredList(CStringArray& list, int bEnabledList, DWORD* pdwStoredCount);
   // A text of up to 259 bytes at the library's path pszValuePath (not only

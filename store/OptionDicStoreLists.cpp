@@ -105,6 +105,14 @@ int COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
 }
 
 int COptionDicStore::RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved) {
+  return RemoveEntries(pszPath, bEnabledList, pRemoved, false);
+}
+
+int COptionDicStore::RemoveNamesakes(const char* pszPath, int bEnabledList, CStringArray& removed) {
+  return RemoveEntries(pszPath, bEnabledList, &removed, true);
+}
+
+int COptionDicStore::RemoveEntries(const char* pszPath, int bEnabledList, CStringArray* pRemoved, bool bKeepPath) {
   const DicListNames& names = WriterNames(bEnabledList);
   if (!IsReady()) return kStoreNotReady;
 
@@ -118,7 +126,7 @@ int COptionDicStore::RemoveFromList(const char* pszPath, int bEnabledList, CStri
   for (int i = 0; i < entries.GetSize(); ++i) {
     const CString& entry = entries[i];
     if (pRemoved) {
-      if (SamePath(FileNameOf(entry), fileName)) {
+      if (SamePath(FileNameOf(entry), fileName) && !(bKeepPath && SamePath(entry, pszPath))) {
         pRemoved->Add(entry);
         continue;
       }
@@ -127,6 +135,7 @@ int COptionDicStore::RemoveFromList(const char* pszPath, int bEnabledList, CStri
     }
     kept.Add(entry);
   }
+  if (bKeepPath && kept.GetSize() == entries.GetSize()) return kStoreOk;
 
   // Every value path is built before the first write: running out of memory
   // halfway through the rewrite would leave it half done.

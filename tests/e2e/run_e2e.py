@@ -723,18 +723,26 @@ def scenario_decline_overwrite(s):
     s.expect_toolkit_starts(0)
 
 
+def overwrite_with_boxes_cleared(s, question, seeds=(), enabled=False):
+    """Legal.dic in the user folder, an update of it, Yes to the question and
+    both boxes of the completion dialog cleared: the new content, registered,
+    and enabled as it was."""
+    s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
+    s.put_user_file("Legal.dic", b"old legal")
+    s.launch()
+    s.confirm()
+    s.message(question.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the overwrite question")
+    s.complete(enable=False, launch=False)
+    s.expect_end()
+    path = s.user_path("Legal.dic")
+    s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
+    s.equal(s.lists(), ([path], [path] if enabled else []), "registered and enabled lists")
+
+
 def scenario_destination_exists(s):
     """An unregistered file of the same name: the destination-exists question,
     Yes overwrites and registers it."""
-    s.prepare({"Legal.DIC": "new legal"})
-    s.put_user_file("Legal.dic", b"stray")
-    s.launch()
-    s.confirm()
-    s.message(MSG_EXISTS.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the destination-exists question")
-    s.complete(enable=False, launch=False)
-    s.expect_end()
-    s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
-    s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
+    overwrite_with_boxes_cleared(s, MSG_EXISTS)
 
 
 def scenario_busy_stays_busy(s):
@@ -896,20 +904,49 @@ def scenario_prune_only_gone(s):
     s.equal(s.lists(), ([held, s.user_path("New.dic")], [held]), "registered and enabled lists")
 
 
+def namesake_elsewhere_fails(s, rule, registered_after):
+    """Legal.dic registered and enabled in another folder, an update to
+    install, Yes to the question, and a rule that fails one write after the
+    copy: the setting-failed message, the new file in place, the name still
+    registered and the namesake still enabled."""
+    old_dir = E2E_DIR + r"\old"
+    old, new = old_dir + r"\Legal.dic", s.user_path("Legal.dic")
+    seeds = [(r"OptionDic\RegOptionDicNum", 1), (r"OptionDic\RegOptionDic1", old),
+             (r"OptionDic\OptionDicNum", 1), (r"OptionDic\OptionDIC1", old)]
+    s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
+    s.wine.unix(old_dir).mkdir(parents=True, exist_ok=True)
+    s.wine.unix(old).write_bytes(b"old legal")
+    s.fail_calls(rule)
+    s.launch()
+    s.confirm()
+    s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
+    s.stop_message(MSG_SETTING_FAILED, "the stop message")
+    s.expect_end()
+    s.equal(s.lists(), (registered_after(old, new), [old]), "registered and enabled lists")
+    s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
+    s.equal(len(s.injected_calls()), 1, "failed calls")
+
+
 def scenario_overwrite_unregistering_fails(s):
-    """Overwriting a registered namesake that nothing holds: the copy takes
-    its place, then taking the namesake out of the registered list fails
-    after it left the enabled one (the count is written there first). Both
-    entries are back, beside the new file."""
-    stop_at_failed_call(s, r"SetRegValue OptionDic\RegOptionDicNum 1 31", MSG_SETTING_FAILED, overwrite=True,
-                        file_after=b"new legal")
+    """The copy has taken its place and is registered; taking the namesake
+    elsewhere out of the registered list then fails midway, leaving the new
+    entry listed twice, never the name unlisted."""
+    namesake_elsewhere_fails(s, r"SetRegValue OptionDic\RegOptionDicNum 2 31", lambda old, new: [new, new])
 
 
 def scenario_overwrite_registration_fails(s):
-    """Overwriting a registered namesake: the copy took its place but
-    registering it fails. Both entries are back."""
-    stop_at_failed_call(s, r"SetRegValue OptionDic\RegOptionDic1 1 31", MSG_SETTING_FAILED, overwrite=True,
-                        file_after=b"new legal")
+    """The copy has taken its place but registering it fails: the namesake
+    elsewhere stays registered and enabled."""
+    namesake_elsewhere_fails(s, r"SetRegValue OptionDic\RegOptionDic2 1 31", lambda old, new: [old])
+
+
+def scenario_reinstall_unticked(s):
+    """A registered and enabled dictionary that nothing holds: it stays
+    registered and enabled with the new content, and nobody is told."""
+    overwrite_with_boxes_cleared(s, MSG_ALREADY, seeds=s.registered_seed("Legal.dic") + s.assistant_seed(),
+                                 enabled=True)
+    s.equal(s.engine_log(), [], "engine calls")
+    s.expect_toolkit_starts(0)
 
 
 def scenario_read_only_source(s):

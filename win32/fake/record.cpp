@@ -114,11 +114,12 @@ bool ShouldFail(const char* api) {
     return true;
   }
   if (st.faultHook) {
-    switch (st.faultHook(api)) {
+    DWORD error = ERROR_GEN_FAILURE;
+    switch (st.faultHook(api, error)) {
       case Fault::kNone:
         break;
       case Fault::kFail:
-        SetError(ERROR_GEN_FAILURE);
+        SetError(error);
         return true;
       case Fault::kCut:
         st.powerCut = true;

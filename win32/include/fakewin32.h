@@ -36,12 +36,13 @@ void FailAlways(const std::string& api, DWORD error = ERROR_GEN_FAILURE);
 // ---- Fault sweeps ------------------------------------------------------------
 // Asked at every call the double serves, and at every call of a stand-in that
 // joins through FaultPoint, before the call has any effect. kFail makes the
-// call fail as that function fails (ERROR_GEN_FAILURE); kCut stops the program
+// call fail as that function fails, with the error the hook leaves in its
+// second argument (ERROR_GEN_FAILURE unless changed); kCut stops the program
 // dead there, as a power failure would: PowerCut is thrown from the call, a
 // copy cut short leaves its destination half-written, and every later call
 // fails without effect, so nothing the unwinding does reaches the machine.
 enum class Fault { kNone, kFail, kCut };
-using FaultHook = std::function<Fault(const char* api)>;
+using FaultHook = std::function<Fault(const char* api, DWORD& error)>;
 void OnFaultPoint(FaultHook hook);  // nullptr: none
 struct PowerCut {};
 // For stand-ins outside the double: true when this call must fail.

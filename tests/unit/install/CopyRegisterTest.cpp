@@ -82,14 +82,14 @@ TEST_F(CopyRegisterTest, DecliningEveryQuestionInstallsNothingButStillPrunes) {
   lib().SetList(kRegistered, {kOldLegal, "D:\\Gone\\Stale.dic", kKeep});
   lib().SetList(kEnabled, {"D:\\Gone\\Stale.dic", kKeep});
   fakewin::AddFile(Dest("Other.dic"), "mine");
-  fakewin::ScriptMessageBoxes({IDNO, IDNO});
+  fakewin::ScriptMessageBoxes({IDNO});
   ReadyApp();
+  fakewin::FailNth("MessageBoxA", 2, ERROR_NOT_ENOUGH_MEMORY);  // a box that fails is no consent either
 
   EXPECT_EQ(1, app().InstallDictionaries());
 
-  const char kOtherQuestion[] =
-      "オプション辞書のインストール先に同じ名前の辞書が存在しています．\n\n辞書名 : Other\n\n辞書を上書きしますか?";
-  EXPECT_EQ((Strings{kLegalQuestionRegistered, kOtherQuestion}), MessageTexts());
+  EXPECT_EQ(Strings{kLegalQuestionRegistered}, MessageTexts());
+  EXPECT_EQ(2, fakewin::CountCalls("MessageBoxA"));
   EXPECT_TRUE(app().m_installedDics.IsEmpty());
   EXPECT_EQ((Strings{kOldLegal, kKeep}), lib().List(kRegistered));
   EXPECT_EQ(Strings{kKeep}, lib().List(kEnabled));
@@ -166,7 +166,7 @@ TEST_F(CopyRegisterTest, RegisteredBusyDestinationReleasedByTheImeIsCopiedAfterO
   EXPECT_EQ(1 + 1, Probes(kLegal));
   EXPECT_EQ("new", fakewin::FileContent(kLegal));
   EXPECT_EQ(Strings{kLegal}, lib().List(kRegistered));
-  EXPECT_TRUE(lib().List(kEnabled).empty());
+  EXPECT_EQ(Strings{kLegal}, lib().List(kEnabled)) << "enabled again once in place";
   EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
 }
 
@@ -211,16 +211,33 @@ TEST_F(CopyRegisterTest, PutBackGoesOnPastAnEntryTheListStillHolds) {
   AddSource("Legal.dic");
   // The same path twice, as a list edited by other means may hold it: its
   // second put-back answers "already listed", and the rest still go back.
-  Lists({kOldLegal, kKeep, kOldLegal, kOtherLegal}, {});
-  // The namesakes leave the registered list, then registering fails.
-  lib().FailNth(testhost::kSetRegValue, 4, 5);
+  Lists({kOldLegal, kKeep, kLegal}, {kLegal, kKeep, kLegal, kOldLegal});
+  fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);  // never let go of: the copy fails
   fakewin::ScriptMessageBoxes({IDYES});
   ReadyApp();
 
   EXPECT_EQ(0, app().InstallDictionaries());
 
-  EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed}), MessageTexts());
-  EXPECT_EQ((Strings{kKeep, kOldLegal, kOtherLegal}), lib().List(kRegistered));
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed}), MessageTexts());
+  EXPECT_EQ((Strings{kKeep, kLegal, kOldLegal}), lib().List(kEnabled));
+  EXPECT_EQ((Strings{kOldLegal, kKeep, kLegal}), lib().List(kRegistered));
+}
+
+TEST_F(CopyRegisterTest, APutBackThatFailsTwiceIsTold) {
+  AddSource("Legal.dic");
+  Lists({kLegal}, {kLegal});
+  fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+  // The release empties the enabled list (one write, its count); both tries
+  // to put the entry back fail at their first write.
+  lib().FailNth(testhost::kSetRegValue, 2, 5);
+  lib().FailNth(testhost::kSetRegValue, 3, 5);
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed, kSettingFailed}), MessageTexts());
+  EXPECT_EQ(Strings{kLegal}, lib().List(kRegistered));
 }
 
 TEST_F(CopyRegisterTest, CopyFailureStopsAndKeepsEarlierInstallations) {
@@ -267,25 +284,39 @@ TEST_F(CopyRegisterTest, RegistrationRefusedAfterTheCopyKeepsItAndStops) {
   EXPECT_TRUE(app().m_installedDics.IsEmpty());
 }
 
-TEST_F(CopyRegisterTest, RegistrationFailingAfterTheCopyPutsBothListsBack) {
+TEST_F(CopyRegisterTest, ANamesakeElsewhereLeavesOnlyOnceTheTargetIsRegistered) {
   AddSource("Legal.dic", "new");
   Lists({kOldLegal}, {kOldLegal});
-  fakewin::ScriptMessageBoxes({IDYES});
   ReadyApp();
-  // Writes: the enabled count, the registered count, then the new entry.
-  lib().FailNth(testhost::kSetRegValue, 3, 5);
+  // Writes: the new entry and the count, the registered list without the
+  // namesake (entry 1, count), the enabled list without it (count).
+  const std::pair<int, Strings> kRegisteredAfter[] = {
+      {1, {kOldLegal}}, {3, {kOldLegal, kLegal}}, {5, {kLegal}}};
+  for (const auto& [nFailing, registered] : kRegisteredAfter) {
+    lib().SetList(kRegistered, {kOldLegal});
+    lib().SetList(kEnabled, {kOldLegal});
+    lib().FailNth(testhost::kSetRegValue, nFailing, 5);
+    fakewin::ScriptMessageBoxes({IDYES});
 
-  EXPECT_EQ(0, app().InstallDictionaries());
+    EXPECT_EQ(0, app().InstallDictionaries()) << nFailing;
 
-  EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed}), MessageTexts());
-  EXPECT_EQ(Strings{kOldLegal}, lib().List(kRegistered));
-  EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
-  EXPECT_EQ("new", fakewin::FileContent(kLegal));
+    EXPECT_EQ("new", fakewin::FileContent(kLegal));
+    EXPECT_EQ(registered, lib().List(kRegistered)) << nFailing;
+    // Still enabled while still registered; then the enabling step's to drop.
+    EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled)) << nFailing;
+  }
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed, kLegalQuestionRegistered, kSettingFailed,
+                     kLegalQuestionRegistered, kSettingFailed}),
+            MessageTexts());
 }
 
 TEST_F(CopyRegisterTest, ReadOnlyCopiesAreReplacedAndNeverInstalledReadOnly) {
   fakewin::AddFile(std::string(kSourceFolder) + "\\Legal.dic", "new", FILE_ATTRIBUTE_READONLY);
   fakewin::AddFile(kLegal, "old", FILE_ATTRIBUTE_READONLY);  // an earlier installation's copy
+  // A copy an earlier run left when it stopped dead, and what is not one.
+  fakewin::AddFile(Dest("Torn.~lx"), "ne", FILE_ATTRIBUTE_READONLY);
+  fakewin::AddFile(Dest("Notes.~lxq"), "mine");
+  fakewin::AddFolder(Dest("Box.~lx"));
   fakewin::ScriptMessageBoxes({IDYES});
   ReadyApp();
 
@@ -294,7 +325,37 @@ TEST_F(CopyRegisterTest, ReadOnlyCopiesAreReplacedAndNeverInstalledReadOnly) {
   EXPECT_EQ(Strings{kLegalQuestionExists}, MessageTexts());
   EXPECT_EQ("new", fakewin::FileContent(kLegal));
   EXPECT_EQ(0u, fakewin::FileAttributes(kLegal) & FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(Strings{"Legal.dic"}, fakewin::ListFolder(kUserDicRoot));
+  EXPECT_EQ((Strings{"Legal.dic", "Notes.~lxq", "Box.~lx"}), fakewin::ListFolder(kUserDicRoot));
+
+  // A replacement that fails leaves the target read-only as it was.
+  fakewin::AddFile(kLegal, "new", FILE_ATTRIBUTE_READONLY);
+  fakewin::FailNth("MoveFileExA", 1, ERROR_SHARING_VIOLATION);
+  fakewin::ScriptMessageBoxes({IDYES});
+  EXPECT_EQ(0, app().InstallDictionaries());
+  EXPECT_EQ(FILE_ATTRIBUTE_READONLY, fakewin::FileAttributes(kLegal));
+  EXPECT_EQ((Strings{"Legal.dic", "Notes.~lxq", "Box.~lx"}), fakewin::ListFolder(kUserDicRoot));
+}
+
+TEST_F(CopyRegisterTest, AUserFolderOf250BytesTakesAFreshInstallAndAnOverwrite) {
+  const std::string root = "C:\\" + std::string(247, 'D');
+  const std::string fresh = root + "\\A.dic", update = root + "\\B.dic";
+  AddSource("A.dic", "new a");
+  AddSource("B.dic", "new b");
+  lib().SetUserDicRoot(root);
+  fakewin::AddFile(update, "old b");
+  lib().SetList(kRegistered, {update});
+  lib().SetList(kEnabled, {update});
+  fakewin::ScriptMessageBoxes({IDYES});
+  ReadyApp();
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  EXPECT_EQ(1u, MessageTexts().size());  // the question only
+  EXPECT_EQ("new a", fakewin::FileContent(fresh));
+  EXPECT_EQ("new b", fakewin::FileContent(update));
+  EXPECT_EQ((Strings{update, fresh}), lib().List(kRegistered));
+  EXPECT_EQ(Strings{update}, lib().List(kEnabled));
+  EXPECT_EQ((Strings{"B.dic", "A.dic"}), fakewin::ListFolder(root));
 }
 
 TEST_F(CopyRegisterTest, StaleRegistrationsArePrunedBeforeTheFirstCopy) {
@@ -362,7 +423,7 @@ TEST_F(CopyRegisterTest, FailedPruningStopsBeforeAnyFile) {
   EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
 }
 
-TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStopsWithBothListsAsBefore) {
+TEST_F(CopyRegisterTest, FailedRegistrationOfTheTargetStopsWithBothListsAsBefore) {
   AddSource("Legal.dic");
   Lists({kOldLegal}, {kOldLegal});
   ReadyApp();
@@ -373,8 +434,7 @@ TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStopsWithBothListsAsBefore) {
   EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
   EXPECT_EQ(Strings{kOldLegal}, lib().List(kRegistered));
 
-  // Emptying the enabled list takes one write (its count); the registered
-  // list's first write fails, and the enabled entry goes back.
+  // The new entry is written, its count is not: it stays outside the list.
   lib().FailNth(testhost::kSetRegValue, 2, 5);
   fakewin::ScriptMessageBoxes({IDYES});
   EXPECT_EQ(0, app().InstallDictionaries());
@@ -383,7 +443,7 @@ TEST_F(CopyRegisterTest, FailedRemovalOfTheNamesakeStopsWithBothListsAsBefore) {
 
   EXPECT_EQ((Strings{kLegalQuestionRegistered, kSettingFailed, kLegalQuestionRegistered, kSettingFailed}),
             MessageTexts());
-  // The file was in place before its namesakes were to leave.
+  // The file was in place before it was registered.
   EXPECT_EQ(2, fakewin::CountCalls("CopyFileA"));
 }
 

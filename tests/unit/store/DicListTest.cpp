@@ -167,6 +167,18 @@ TEST_F(DicListTest, RemoveInNameModeCollectsNamesakesFromEveryFolder) {
   EXPECT_EQ(0, store().RemoveFromList("F:\\New\\X.dic", DICLIST_ENABLED, &removed));
   EXPECT_EQ(2, removed.GetSize());
   EXPECT_EQ(0u, lib().Dword(kEnabledCount));
+
+  // Namesakes elsewhere only: the path itself stays, and nothing is written
+  // when nothing else matches.
+  lib().SetList(kEnabled, {"C:\\A\\X.dic", "f:\\new\\x.DIC", "E:\\Y.dic"});
+  removed.RemoveAll();
+  EXPECT_EQ(0, store().RemoveNamesakes("F:\\New\\X.dic", DICLIST_ENABLED, removed));
+  EXPECT_EQ((Entries{"C:\\A\\X.dic"}), ToEntries(removed));
+  EXPECT_EQ((Entries{"f:\\new\\x.DIC", "E:\\Y.dic"}), lib().List(kEnabled));
+  lib().ClearCalls();
+  EXPECT_EQ(0, store().RemoveNamesakes("F:\\New\\X.dic", DICLIST_ENABLED, removed));
+  EXPECT_TRUE(Changes().empty());
+  EXPECT_EQ(1, removed.GetSize());
 }
 
 TEST_F(DicListTest, RemoveWithoutAMatchRewritesTheSameList) {

@@ -154,6 +154,9 @@ int __stdcall GenerateUserDicRootPath(char* pszBuffer, const char* pszKind, int 
   return Lib().userDicRootResult;
 }
 
+// A library call failed by the fault hook passes the system's error on.
+int FaultResult() { return static_cast<int>(GetLastError()); }
+
 // Records a value call as it arrived; the caller fills in the rest.
 LibCall& RecordValueCall(const char* pszFunction, HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const char* pszPath) {
   LibCall call;
@@ -174,7 +177,7 @@ int __stdcall GetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const cha
   call.size = pcbData ? *pcbData : 0;
   int result = 0;
   if (TakeScheduledFailure(kGetRegValue, &result)) return result;
-  if (fakewin::FaultPoint(kGetRegValue)) return kAccessDenied;
+  if (fakewin::FaultPoint(kGetRegValue)) return FaultResult();
   auto failed = Lib().failedReads.find(FoldKey(pszPath));
   if (failed != Lib().failedReads.end()) return failed->second;
   if (!pData || !pcbData) return kBadParameter;
@@ -200,7 +203,7 @@ int __stdcall SetRegValue(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, const cha
   if (dwType == REG_SZ && !call.data.empty() && call.data.back() == '\0') call.data.pop_back();
   int result = 0;
   if (TakeScheduledFailure(kSetRegValue, &result)) return result;
-  if (fakewin::FaultPoint(kSetRegValue)) return kAccessDenied;
+  if (fakewin::FaultPoint(kSetRegValue)) return FaultResult();
   if (hRoot != HKEY_CURRENT_USER) return kAccessDenied;
   if (dwType == REG_SZ) {
     Store(pszPath, dwType, bytes.substr(0, bytes.find('\0')));
@@ -217,7 +220,7 @@ int __stdcall DeleteRegKeyData(HKEY hRoot, DWORD dwFlags, DWORD dwReserved, DWOR
   RecordValueCall(kDeleteRegKeyData, hRoot, dwFlags, dwReserved, pszPath).kind = dwKind;
   int result = 0;
   if (TakeScheduledFailure(kDeleteRegKeyData, &result)) return result;
-  if (fakewin::FaultPoint(kDeleteRegKeyData)) return kAccessDenied;
+  if (fakewin::FaultPoint(kDeleteRegKeyData)) return FaultResult();
   if (dwKind != kDeleteSingleValue) return kBadParameter;
   if (hRoot != HKEY_CURRENT_USER || !Find(pszPath)) return kValueAbsent;
   Lib().values.erase(FoldKey(pszPath));
