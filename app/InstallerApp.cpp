@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <new>
-
 #include "app/Messages.h"
 #include "install/StepMessages.h"
 #include "notify/ImeBroadcast.h"
@@ -51,12 +49,8 @@ BOOL CInstallerApp::InitInstance() {
   try {
     CreateHiddenFrame(*this);
     RunInstall();
-  } catch (CException* e) {
-    ShowStop(msg::kOutOfMemory);
-    e->Delete();
-  } catch (const std::bad_alloc&) {
-    // The standard library's own exhaustion, such as that of new, means the
-    // same to the user.
+  } catch (...) {
+    AfxCatchOutOfMemory(AfxOutOfMemory::kRelease);
     ShowStop(msg::kOutOfMemory);
   }
   return FALSE;

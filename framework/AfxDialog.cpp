@@ -1,7 +1,5 @@
 #include "framework/AfxDialog.h"
 
-#include <new>
-
 #include "framework/AfxException.h"
 #include "framework/AfxWinApp.h"
 
@@ -94,13 +92,9 @@ INT_PTR CALLBACK AfxDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lPara
       default:
         return FALSE;
     }
-  } catch (CException* e) {
-    AfxParkException(e);
+  } catch (...) {
+    AfxCatchOutOfMemory(AfxOutOfMemory::kPark);
     // The dialog cannot go on in an unknown state; DoModal rethrows.
-    ::EndDialog(hDlg, -1);
-    return TRUE;
-  } catch (const std::bad_alloc&) {
-    AfxParkMemoryException();
     ::EndDialog(hDlg, -1);
     return TRUE;
   }

@@ -1,6 +1,7 @@
 #include "framework/AfxException.h"
 
 #include <exception>
+#include <new>
 #include <utility>
 
 CException::CException() : m_bAutoDelete(true) {}
@@ -37,7 +38,11 @@ void AfxParkException(CException* e) {
   }
 }
 
-void AfxParkMemoryException() {
+namespace {
+
+// Thrown and caught so that what is parked is the memory exception itself,
+// rethrown later with its own type.
+void ParkMemoryException() {
   try {
     AfxThrowMemoryException();
   } catch (CException* e) {
@@ -45,10 +50,26 @@ void AfxParkMemoryException() {
   }
 }
 
+}  // namespace
+
 void AfxRethrowParkedException() {
   if (g_pParkedException == nullptr) return;
   std::exception_ptr parked = std::move(g_parked);
   g_parked = nullptr;
   g_pParkedException = nullptr;
   std::rethrow_exception(parked);
+}
+
+void AfxCatchOutOfMemory(AfxOutOfMemory then) {
+  try {
+    throw;
+  } catch (CException* e) {
+    if (then == AfxOutOfMemory::kPark) {
+      AfxParkException(e);
+    } else {
+      e->Delete();
+    }
+  } catch (const std::bad_alloc&) {
+    if (then == AfxOutOfMemory::kPark) ParkMemoryException();
+  }
 }

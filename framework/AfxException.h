@@ -31,7 +31,13 @@ class CMemoryException : public CException {
 // AfxParkException inside the handler that caught e. A second exception
 // parked before the first was rethrown is released: one report is enough.
 void AfxParkException(CException* e);
-// The standard library's exhaustion (std::bad_alloc from new) must not cross
-// a procedure either: inside its handler, parks the memory exception instead.
-void AfxParkMemoryException();
 void AfxRethrowParkedException();
+
+// Running out of memory arrives as the framework's exception or as the
+// standard library's std::bad_alloc (from new); the places that survive it
+// treat both alike. Call inside catch (...), then carry on as out of memory:
+// kPark parks it for a procedure, which neither may cross (a bad_alloc parks
+// the memory exception); kRelease releases it. Anything else is rethrown
+// unchanged.
+enum class AfxOutOfMemory { kPark, kRelease };
+void AfxCatchOutOfMemory(AfxOutOfMemory then);

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <functional>
-#include <new>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -269,11 +268,8 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     pWnd->m_pCurrentMsg = &msg;
     try {
       lResult = pWnd->WindowProc(message, wParam, lParam);
-    } catch (CException* e) {
-      AfxParkException(e);
-      lResult = message == WM_CREATE ? -1 : 0;
-    } catch (const std::bad_alloc&) {
-      AfxParkMemoryException();
+    } catch (...) {
+      AfxCatchOutOfMemory(AfxOutOfMemory::kPark);
       lResult = message == WM_CREATE ? -1 : 0;
     }
     // A handler may have destroyed the window and with it the object.
@@ -286,11 +282,8 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
       if (pApp != nullptr && pApp->m_pMainWnd == pWnd) pApp->m_pMainWnd = nullptr;
       pWnd->PostNcDestroy();
     }
-  } catch (CException* e) {
-    AfxParkException(e);
-    lResult = message == WM_CREATE ? -1 : 0;
-  } catch (const std::bad_alloc&) {
-    AfxParkMemoryException();
+  } catch (...) {
+    AfxCatchOutOfMemory(AfxOutOfMemory::kPark);
     lResult = message == WM_CREATE ? -1 : 0;
   }
   return lResult;

@@ -1,7 +1,6 @@
 #include "store/OptionDicStore.h"
 
 #include <cstring>
-#include <new>
 
 #include "store/BindEntryPoint.h"
 #include "store/HostLibrary.h"
@@ -46,11 +45,8 @@ COptionDicStore::COptionDicStore()
   // would end the process before the user saw anything.
   try {
     Bind();
-  } catch (CException* e) {
-    e->Delete();
-    Unbind();
-    m_bOutOfMemory = true;
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
+    AfxCatchOutOfMemory(AfxOutOfMemory::kRelease);
     Unbind();
     m_bOutOfMemory = true;
   }
