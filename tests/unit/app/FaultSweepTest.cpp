@@ -47,7 +47,7 @@ const char kDic[] = "C:\\Users\\taro\\Dic\\";
 // program's other allocations.
 const std::set<std::string_view> kDataCalls = {
     "CopyFileA", "CreateFileA", "DeleteFileA", "FindFirstFileA", "FindNextFileA", "GetFileAttributesA",
-    "GetTempFileNameA", "MoveFileExA", "SetFileAttributesA", "RegOpenKeyExA", "RegQueryValueExA", "LoadLibraryA",
+    "MoveFileExA", "SetFileAttributesA", "RegOpenKeyExA", "RegQueryValueExA", "LoadLibraryA",
     "LoadLibraryExA", "GetProcAddress", "GetModuleFileNameA", "GetModuleHandleA", "SetDllDirectoryA",
     "SetDefaultDllDirectories", "GetSystemDirectoryA", "GetWindowsDirectoryA", "GetCurrentDirectoryA",
     "GetEnvironmentVariableA", "GlobalAlloc", testhost::kGenerateUserDicRootPath,

@@ -199,16 +199,4 @@ TEST_F(FakeFilesTest, ReplacingMovesTheFileUnlessTheTargetIsReadOnlyOrHeld) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 }
 
-TEST_F(FakeFilesTest, TempFileNamesAreCreatedUniqueInAnExistingFolder) {
-  fakewin::AddFolder("C:\\D");
-  char name[MAX_PATH];
-  EXPECT_EQ(1u, GetTempFileNameA("C:\\D", "lpx", 0, name));
-  EXPECT_STREQ("C:\\D\\lpx1.TMP", name);
-  EXPECT_EQ(2u, GetTempFileNameA("C:\\D\\", "lpxyz", 0, name));
-  EXPECT_STREQ("C:\\D\\lpx2.TMP", name);
-  EXPECT_TRUE(fakewin::FileExists("C:\\D\\lpx1.TMP"));
-  EXPECT_EQ(0u, GetTempFileNameA("C:\\None", "lp", 0, name));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_DIRECTORY), GetLastError());
-}
-
 }  // namespace
