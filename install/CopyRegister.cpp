@@ -52,8 +52,18 @@ bool HasWildcard(const char* pszPath) {
   return false;
 }
 
+// A name the platform rejects outright names no file, as a wildcard one.
+bool IsNoFileNameError(DWORD dwError) { return dwError == ERROR_INVALID_NAME || dwError == ERROR_BAD_PATHNAME; }
+
 // A wildcard entry names no file: a search would find other files for it.
-bool RegisteredFileGone(const char* pszPath) { return HasWildcard(pszPath) || SearchFindsNothingThere(pszPath); }
+bool RegisteredFileGone(const char* pszPath) {
+  if (HasWildcard(pszPath)) return true;
+  WIN32_FIND_DATAA findData;
+  CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
+  if (find.IsValid()) return false;
+  const DWORD dwError = GetLastError();
+  return IsNotFoundError(dwError) || IsNoFileNameError(dwError);
+}
 
 // The namesakes taken out of both lists so that a file can take their place.
 struct CRemovedNamesakes {
@@ -260,9 +270,13 @@ int CInstallerApp::PruneMissingRegistrations() {
 
   for (int i = 0; i < registered.GetSize(); ++i) {
     if (!RegisteredFileGone(registered[i])) continue;
-    if (m_store.RemoveFromList(registered[i], DICLIST_REGISTERED) != 0) return 1;
-    if (m_store.RemoveFromList(registered[i], DICLIST_ENABLED) != 0) return 1;
+    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_REGISTERED))) return 1;
+    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) return 1;
   }
+  // A duplicate left by a failure is tidied here, or it would stay for good.
+  if (COptionDicStore::HasDuplicates(registered) &&
+      !COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveDuplicates(DICLIST_REGISTERED)))
+    return 1;
   return 0;
 }
 
