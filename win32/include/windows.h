@@ -24,6 +24,7 @@ typedef int INT;
 typedef char CHAR;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
+typedef char16_t WCHAR;  // 16 bits, as on Windows
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef BYTE* LPBYTE;
@@ -204,6 +205,8 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags)
 // Exported by kernel32 only on newer systems: reach them through GetProcAddress.
 BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName);
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
+typedef void* DLL_DIRECTORY_COOKIE;
+DLL_DIRECTORY_COOKIE WINAPI AddDllDirectory(const WCHAR* NewDirectory);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 
@@ -256,6 +259,9 @@ typedef struct _OSVERSIONINFOA {
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 UINT WINAPI GetACP(void);
+#define CP_ACP 0
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               WCHAR* lpWideCharStr, int cchWideChar);
 
 // Windows
 #define WS_OVERLAPPED 0x00000000L

@@ -47,7 +47,7 @@ const std::set<std::string_view> kDataCalls = {
     "CopyFileA", "CreateFileA", "DeleteFileA", "FindFirstFileA", "FindNextFileA", "GetFileAttributesA",
     "GetTempFileNameA", "MoveFileExA", "SetFileAttributesA", "RegOpenKeyExA", "RegQueryValueExA", "LoadLibraryA",
     "LoadLibraryExA", "GetProcAddress", "GetModuleFileNameA", "GetModuleHandleA", "SetDllDirectoryA",
-    "SetDefaultDllDirectories", "GetSystemDirectoryA", "GetWindowsDirectoryA", "GetCurrentDirectoryA",
+    "SetDefaultDllDirectories", "AddDllDirectory", "GetSystemDirectoryA", "GetWindowsDirectoryA", "GetCurrentDirectoryA",
     "GetEnvironmentVariableA", "GlobalAlloc", testhost::kGenerateUserDicRootPath,
     testhost::kGetRegValue, testhost::kSetRegValue, testhost::kDeleteRegKeyData, testhost::kEngineEntry};
 
