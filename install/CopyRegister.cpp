@@ -52,10 +52,11 @@ bool HasWildcard(const char* pszPath) {
   return false;
 }
 
-// A name the platform rejects outright names no file, as a wildcard one.
+// A name the platform rejects outright names no file.
 bool IsNoFileNameError(DWORD dwError) { return dwError == ERROR_INVALID_NAME || dwError == ERROR_BAD_PATHNAME; }
 
-// A wildcard entry names no file: a search would find other files for it.
+// Gone: not found, or no file could have the name. A wildcard entry names no
+// file either: a search would find other files for it.
 bool RegisteredFileGone(const char* pszPath) {
   if (HasWildcard(pszPath)) return true;
   WIN32_FIND_DATAA findData;
