@@ -59,7 +59,12 @@ std::vector<bool> LaterDuplicates(const CStringArray& entries, const std::vector
     folded[i] = szFolded;
     order.push_back(i);
   }
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return folded[a] < folded[b]; });
+  // Ties by position, so the first of equal paths comes first; std::sort
+  // takes no memory of its own.
+  std::sort(order.begin(), order.end(), [&](int a, int b) {
+    const int nOrder = folded[a].compare(folded[b]);
+    return nOrder != 0 ? nOrder < 0 : a < b;
+  });
   std::vector<bool> later(entries.GetSize(), false);
   for (size_t j = 1; j < order.size(); ++j) {
     if (folded[order[j]] == folded[order[j - 1]]) later[order[j]] = true;
