@@ -58,8 +58,19 @@ bool HasWildcard(const char* pszPath) {
   return false;
 }
 
-// A wildcard entry names no file: a search would find other files for it.
-bool RegisteredFileGone(const char* pszPath) { return HasWildcard(pszPath) || SearchFindsNothingThere(pszPath); }
+// A name the platform rejects outright names no file.
+bool IsNoFileNameError(DWORD dwError) { return dwError == ERROR_INVALID_NAME || dwError == ERROR_BAD_PATHNAME; }
+
+// Gone: not found, or no file could have the name. A wildcard entry names no
+// file either: a search would find other files for it.
+bool RegisteredFileGone(const char* pszPath) {
+  if (HasWildcard(pszPath)) return true;
+  WIN32_FIND_DATAA findData;
+  CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
+  if (find.IsValid()) return false;
+  const DWORD dwError = GetLastError();
+  return IsNotFoundError(dwError) || IsNoFileNameError(dwError);
+}
 
 bool AddedOrListed(int nAddResult) {
   return nAddResult == COptionDicStore::kAdded || nAddResult == COptionDicStore::kAlreadyListed;
@@ -321,9 +332,17 @@ int CInstallerApp::PruneMissingRegistrations() {
 
   for (int i = 0; i < registered.GetSize(); ++i) {
     if (!RegisteredFileGone(registered[i])) continue;
-    if (m_store.RemoveFromList(registered[i], DICLIST_REGISTERED) != 0) return 1;
-    if (m_store.RemoveFromList(registered[i], DICLIST_ENABLED) != 0) return 1;
+    const int nUnregistered = m_store.RemoveFromList(registered[i], DICLIST_REGISTERED);
+    if (!COptionDicStore::TidiedAsFarAsReadable(nUnregistered)) return 1;
+    // An entry that could not be read may still register the path: its
+    // enabled entry waits until the registration is surely gone.
+    if (nUnregistered != COptionDicStore::kRewritten) continue;
+    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) return 1;
   }
+  // A duplicate left by a failure is tidied here, or it would stay for good.
+  if (COptionDicStore::HasDuplicates(registered) &&
+      !COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveDuplicates(DICLIST_REGISTERED)))
+    return 1;
   return 0;
 }
 

@@ -29,13 +29,19 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
   CStringArray enabled;
   if (m_store.ReadList(enabled, DICLIST_ENABLED) != 0) return WarnCannotEnable();
 
+  // A duplicate left by a failure must not take one of the places.
+  if (COptionDicStore::HasDuplicates(enabled) &&
+      !COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveDuplicates(DICLIST_ENABLED))) {
+    return WarnCannotEnable();
+  }
   for (int i = 0; i < enabled.GetSize(); ++i) {
-    const int nFound = m_store.FindInList(enabled[i], DICLIST_REGISTERED);
-    // An entry whose registration could not be told is never dropped.
-    if (nFound < COptionDicStore::kNotListed) return WarnCannotEnable();
-    if (nFound != COptionDicStore::kNotListed) {
+    int bUnsure = 0;
+    const int nFound = m_store.FindInList(enabled[i], DICLIST_REGISTERED, &bUnsure);
+    // An entry whose registration could not be told is never dropped: it
+    // must open like a registered one.
+    if (nFound != COptionDicStore::kNotListed || bUnsure) {
       if (!CanOpenForReading(enabled[i])) return WarnCannotEnable();
-    } else if (m_store.RemoveFromList(enabled[i], DICLIST_ENABLED) != 0) {
+    } else if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(enabled[i], DICLIST_ENABLED))) {
       return WarnCannotEnable();
     }
   }

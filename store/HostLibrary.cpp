@@ -12,13 +12,18 @@ namespace {
 const char kKernel32[] = "kernel32.dll";
 const char kSetDllDirectory[] = "SetDllDirectoryA";
 const char kSetDefaultDllDirectories[] = "SetDefaultDllDirectories";
+const char kAddDllDirectory[] = "AddDllDirectory";
 const char kPathVariable[] = "PATH";
 const char kSixteenBitSystemFolder[] = "SYSTEM";
 const char kPathListSeparator = ';';
-const DWORD kLoadDirAndSystem = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+// The default search: the system folder and the host's folders added as
+// their libraries are loaded, never the program's or the current folder.
+const DWORD kDefaultSearch = LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32;
+const DWORD kLoadDirAndDefault = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | kDefaultSearch;
 
 typedef BOOL(WINAPI* PFN_SetDllDirectoryA)(LPCSTR lpPathName);
 typedef BOOL(WINAPI* PFN_SetDefaultDllDirectories)(DWORD dwDirectoryFlags);
+typedef DLL_DIRECTORY_COOKIE(WINAPI* PFN_AddDllDirectory)(const WCHAR* pszNewDirectory);
 
 // "X:\..." or "\\server\...". The first byte of a string starts a character,
 // and neither a drive letter nor "\" is a lead byte, so the bytes after them
@@ -30,8 +35,6 @@ bool IsAbsolutePath(const char* psz) {
       ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && psz[1] == ':' && (psz[2] == '\\' || psz[2] == '/');
   return bDrive || (psz[0] == '\\' && psz[1] == '\\');
 }
-
-bool IsAbsent(DWORD dwError) { return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND; }
 
 // folder + "\" + file name into strPath; false when it would not fit MAX_PATH.
 bool MakeCandidate(const char* pszDrive, const char* pszFolder, const char* pszFileName, std::string& strPath) {
@@ -135,6 +138,24 @@ bool ListCandidates(const char* pszFileName, std::vector<std::string>& candidate
   return true;
 }
 
+// Lets the default search take the folder of a host library, so that what
+// the host's code loads later by bare name is found where the host keeps
+// it. Where the system lacks the call, its search stays as it is.
+void AddHostFolderToSearch(const char* pszLibraryPath) {
+  const HMODULE hKernel = GetModuleHandleA(kKernel32);
+  if (hKernel == nullptr) return;
+  const PFN_AddDllDirectory pfnAdd = BindEntryPoint<PFN_AddDllDirectory>(hKernel, kAddDllDirectory);
+  if (pfnAdd == nullptr) return;
+  char szDrive[AFX_MAX_DRIVE];
+  char szDir[AFX_MAX_DIR];
+  AfxSplitPath(pszLibraryPath, szDrive, szDir, nullptr, nullptr);
+  char szFolder[MAX_PATH];
+  if (!AfxMakePath(szFolder, sizeof(szFolder), szDrive, szDir, nullptr, nullptr)) return;
+  WCHAR szWide[MAX_PATH];
+  if (MultiByteToWideChar(CP_ACP, 0, szFolder, -1, szWide, MAX_PATH) == 0) return;
+  pfnAdd(szWide);
+}
+
 }  // namespace
 
 void HardenLibrarySearch() {
@@ -144,7 +165,7 @@ void HardenLibrarySearch() {
     pfnSetDllDirectory("");
   if (const PFN_SetDefaultDllDirectories pfnSetDefault =
           BindEntryPoint<PFN_SetDefaultDllDirectories>(hKernel, kSetDefaultDllDirectories))
-    pfnSetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    pfnSetDefault(kDefaultSearch);
 }
 
 int FindLibraryOutsideProgramFolder(const char* pszFileName, CString& strPath) {
@@ -152,11 +173,10 @@ int FindLibraryOutsideProgramFolder(const char* pszFileName, CString& strPath) {
   if (!ListCandidates(pszFileName, candidates)) return kLibrarySearchFailed;
   for (const std::string& strCandidate : candidates) {
     const DWORD dwAttributes = GetFileAttributesA(strCandidate.c_str());
-    if (dwAttributes == INVALID_FILE_ATTRIBUTES) {
-      if (IsAbsent(GetLastError())) continue;
-      return kLibrarySearchFailed;
-    }
-    if (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    // As the platform's loader does, a folder that cannot be examined (a
+    // malformed or disconnected one, say) is passed over, like one without
+    // the file.
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES || (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
     strPath = strCandidate.c_str();
     return kLibraryFound;
   }
@@ -168,7 +188,8 @@ HMODULE LoadLibraryByFullPath(const char* pszPath) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const HMODULE hModule = LoadLibraryExA(pszPath, nullptr, kLoadDirAndSystem);
+  AddHostFolderToSearch(pszPath);
+  const HMODULE hModule = LoadLibraryExA(pszPath, nullptr, kLoadDirAndDefault);
   if (hModule != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return hModule;
   // Before Windows 8 (7 without KB2533623) the search flags are refused.
   return LoadLibraryExA(pszPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

@@ -9,6 +9,7 @@
 
 // Takes the current folder out of the process's library search
 // (SetDllDirectoryA("")) and limits default searches to the system folder
+// and the host folders that LoadLibraryByFullPath adds
 // (SetDefaultDllDirectories). Both are looked up in kernel32 at run time:
 // a system that lacks one keeps that part of its search.
 void HardenLibrarySearch();
@@ -23,19 +24,23 @@ class CLibrarySearchHardening {
 enum LibrarySearchResult {
   kLibraryFound = 0,
   kLibraryNotFound = 1,
-  kLibrarySearchFailed = 2,  // a folder or the file could not be examined
+  kLibrarySearchFailed = 2,  // the places to look could not be told
 };
 
 // Looks for a file named pszFileName where the platform's search looks after
 // the program's folder: the system folder, the 16-bit system folder, the
 // Windows folder, then each absolute folder of PATH, in that order. Never in
 // the program's folder or the current folder, whatever PATH says; relative
-// PATH entries and paths longer than MAX_PATH are passed over. On
-// kLibraryFound, strPath holds the full path of the first match.
+// PATH entries, paths longer than MAX_PATH and candidates that cannot be
+// examined are passed over. On kLibraryFound, strPath holds the full path of
+// the first match; kLibrarySearchFailed when the folders or PATH cannot be
+// read.
 int FindLibraryOutsideProgramFolder(const char* pszFileName, CString& strPath);
 
-// Loads the library at the absolute path pszPath; what it imports comes from
-// its own folder and the system folder. Where the system lacks that search
+// Loads the library at the absolute path pszPath, after adding its folder to
+// the default search (AddDllDirectory, where there is one); what it imports
+// comes from its own folder, the host folders added so far and the system
+// folder. Where the system lacks that search
 // (ERROR_INVALID_PARAMETER), the altered search: its own folder in place of
 // the program's. Null on failure, with GetLastError; a relative path is
 // refused with ERROR_INVALID_PARAMETER.

@@ -10,11 +10,15 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "framework/Afx.h"
 
 // Selector of the list a list operation works on (bEnabledList).
 #define DICLIST_REGISTERED 0
 #define DICLIST_ENABLED 1
+
+struct CStoredList;
 
 class COptionDicStore {
  public:
@@ -58,34 +62,56 @@ class COptionDicStore {
   int ReadAssistantDics(CStringArray& list);
 
   // ---- Dictionary lists ----
-  // kLookupFailed: the library failed a read (other than "absent"), so the
-  // list may or may not hold the path. Callers must treat it as a failure,
-  // never as "not listed".
-  enum FindResult { kLookupFailed = -2, kNotListed = 0, kSameFileNameListed = 1, kPathListed = 2 };
+  // Every reader passes over an entry the library cannot read, as over a
+  // gap; only a rewrite, which could not write it back, stops at one.
+  enum FindResult { kNotListed = 0, kSameFileNameListed = 1, kPathListed = 2 };
   enum AddResult { kAdded = 0, kAlreadyListed = 1, kListFull = 2, kAddFailed = 3 };
+  enum RewriteResult {
+    kRewritten = 0,
+    kRewrittenAroundUnreadable = 2,  // entries that cannot be read, which may match, stay where they are
+    kRewriteFailed = -2,
+    kUnreadableInTheWay = -3,  // one would have to move: nothing changed
+  };
 
   // 2 an entry equals the path; 1 none does, but one has the same file
-  // name; 0 neither (also when there is no count); -2 a read failed and no
-  // entry equal to the path was found. Absent entries are gaps, not failures.
-  int FindInList(const char* pszPath, int bEnabledList);
+  // name; 0 neither (also when there is no count). Entries that cannot be
+  // read are passed over; then, and when the count cannot be read, it sets
+  // *pbUnsure (if given) to 1, since a missed entry may equal the path.
+  int FindInList(const char* pszPath, int bEnabledList, int* pbUnsure = nullptr);
   // 0 appended (a list without a count starts at entry 1); 1 already listed,
-  // nothing written; 2 list full; 3 a read or a write failed.
+  // nothing written; 2 list full; 3 the count could not be read or a write
+  // failed. An equal entry that cannot be read is not seen, so a failed
+  // read may leave a duplicate.
   int AddToList(const char* pszPath, int bEnabledList);
   // With pRemoved: name mode, every entry with the path's file name moves to
   // the end of *pRemoved. Without: path mode, entries equal to the path are
-  // dropped. 0 done; 1 stored count above 65535, nothing changed; -2 a read
-  // failed (nothing changed) or a write or deletion failed. Whatever fails,
-  // every kept entry stays listed and the count covers only values that
-  // exist; a duplicate or the removed entry itself may stay listed. Deleting
-  // an entry the library reports absent counts as done.
+  // dropped. 0 done; 2 done, but entries that cannot be read (one of which
+  // may match) stay where they are; 1 stored count above 65535, nothing
+  // changed; -2 the count could not be read (nothing changed) or a write or
+  // deletion failed; -3 an entry that cannot be read would have to move,
+  // nothing changed. Positions before the first entry dropped stay as they
+  // are.
+  // Whatever fails, every kept entry stays listed and the count covers only
+  // values that exist; a duplicate or the removed entry itself may stay
+  // listed. Deleting an entry the library reports absent counts as done.
   int RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved = nullptr);
   // Name mode that keeps the entries equal to the path, so that a namesake
   // elsewhere can leave without the path itself ever being unlisted. Writes
   // nothing when no entry moves. Results as RemoveFromList.
   int RemoveNamesakes(const char* pszPath, int bEnabledList, CStringArray& removed);
-  // 0 the entries in order, gaps (absent entries) skipped, empty when there
-  // is no count; 1 stored count above 65535, list empty; -2 the count or an
-  // entry could not be read for another reason than its absence, list empty.
+  // 1 when a tidying rewrite (pruning, dropping strays, collapsing
+  // duplicates) did what the readable entries allowed: 0, 2 or -3. What an
+  // unreadable entry keeps in place waits for a later run.
+  static int TidiedAsFarAsReadable(int nRewriteResult);
+  // Drops every entry equal to an earlier one, keeping the first; results
+  // and guarantees as RemoveFromList.
+  int RemoveDuplicates(int bEnabledList);
+  // 1 when two entries of the list are equal paths.
+  static int HasDuplicates(const CStringArray& list);
+  // 0 the readable entries in order, gaps and entries that cannot be read
+  // skipped, empty when there is no count; 1 stored count above 65535, list
+  // empty; -2 the count could not be read for another reason than its
+  // absence, list empty.
   int ReadList(CStringArray& list, int bEnabledList);
 
   // ---- Path comparison ----
@@ -106,8 +132,10 @@ class COptionDicStore {
   int CallDelete(const char* pszPath);
   // RemoveFromList and RemoveNamesakes.
   int RemoveEntries(const char* pszPath, int bEnabledList, CStringArray* pRemoved, bool bKeepPath);
-  // ReadList that also gives the stored count (0 without one).
-  int ReadStoredList(CStringArray& list, int bEnabledList, DWORD* pdwStoredCount);
+  // Every position the count covers, read or not.
+  int ReadStoredList(int bEnabledList, CStoredList& stored);
+  // Writes the list without the entries marked in drop.
+  int Rewrite(int bEnabledList, const CStoredList& stored, const std::vector<bool>& drop);
   // A text of up to 259 bytes at the library's path pszValuePath (not only
   // below "OptionDic") into strValue, left untouched unless the read
   // succeeded. The library's result passed through.

@@ -1,5 +1,8 @@
 #include "store/OptionDicStore.h"
 
+#include <algorithm>
+#include <string>
+
 #include "store/OptionDicStoreInternal.h"
 
 namespace {
@@ -44,22 +47,56 @@ bool SamePath(const char* pszFirst, const char* pszSecond) {
   return COptionDicStore::ComparePaths(pszFirst, pszSecond) == 0;
 }
 
+// Positions of the list that equal an earlier one. Sorted by their folded
+// form, equal paths lie side by side, so long lists cost n log n, not n².
+// Paths that cannot be folded never equal anything.
+std::vector<bool> LaterDuplicates(const CStringArray& entries, const std::vector<bool>& readable) {
+  std::vector<std::string> folded(entries.GetSize());
+  std::vector<int> order;
+  char szFolded[kStorePathBufferSize];
+  for (int i = 0; i < entries.GetSize(); ++i) {
+    if (!readable[i] || !COptionDicStore::NormalizePath(entries[i], szFolded)) continue;
+    folded[i] = szFolded;
+    order.push_back(i);
+  }
+  // Ties by position, so the first of equal paths comes first; std::sort
+  // takes no memory of its own.
+  std::sort(order.begin(), order.end(), [&](int a, int b) {
+    const int nOrder = folded[a].compare(folded[b]);
+    return nOrder != 0 ? nOrder < 0 : a < b;
+  });
+  std::vector<bool> later(entries.GetSize(), false);
+  for (size_t j = 1; j < order.size(); ++j) {
+    if (folded[order[j]] == folded[order[j - 1]]) later[order[j]] = true;
+  }
+  return later;
+}
+
 }  // namespace
 
-int COptionDicStore::FindInList(const char* pszPath, int bEnabledList) {
+// A list as stored: position k at index k - 1, with the text where it was read.
+struct CStoredList {
+  enum Slot { kRead, kAbsent, kUnreadable };
+  CStringArray entries;
+  std::vector<Slot> slots;
+  bool IsRead(int i) const { return slots[i] == kRead; }
+};
+
+int COptionDicStore::FindInList(const char* pszPath, int bEnabledList, int* pbUnsure) {
+  if (pbUnsure) *pbUnsure = 0;
   if (!IsReady()) return kStoreNotReady;
   const DicListNames& names = LookupNames(bEnabledList);
   CString fileName = FileNameOf(pszPath);
 
+  bool bUnreadable = false;
   DWORD dwCount = 0;
   const int nCountRead = GetDword(names.pszCount, &dwCount);
-  if (IsAbsentResult(nCountRead)) return kNotListed;
-  if (nCountRead != kStoreOk) return kLookupFailed;
+  if (nCountRead != kStoreOk) dwCount = 0;
+  if (nCountRead != kStoreOk && !IsAbsentResult(nCountRead)) bUnreadable = true;
   if (dwCount > kMaxStoredCount) dwCount = kMaxStoredCount;
 
   bool bSamePath = false;
   bool bSameName = false;
-  bool bUnreadable = false;
   CString entry;
   for (DWORD k = 1; k <= dwCount; ++k) {
     const int nRead = GetPathValue(OptionDicPath(EntryName(names.pszPrefix, k)), entry);
@@ -70,18 +107,15 @@ int COptionDicStore::FindInList(const char* pszPath, int bEnabledList) {
     if (SamePath(pszPath, entry)) bSamePath = true;
     if (SamePath(fileName, FileNameOf(entry))) bSameName = true;
   }
+  if (pbUnsure && bUnreadable && !bSamePath) *pbUnsure = 1;
   if (bSamePath) return kPathListed;
-  // The entry that could not be read may be the path itself.
-  if (bUnreadable) return kLookupFailed;
   return bSameName ? kSameFileNameListed : kNotListed;
 }
 
 int COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
   const DicListNames& names = WriterNames(bEnabledList);
   if (!IsReady()) return kStoreNotReady;
-  const int nFound = FindInList(pszPath, bEnabledList);
-  if (nFound == kPathListed) return kAlreadyListed;
-  if (nFound == kLookupFailed) return kAddFailed;
+  if (FindInList(pszPath, bEnabledList) == kPathListed) return kAlreadyListed;
 
   DWORD dwCount = 0;
   DWORD dwNumber = 1;
@@ -113,72 +147,126 @@ int COptionDicStore::RemoveNamesakes(const char* pszPath, int bEnabledList, CStr
 }
 
 int COptionDicStore::RemoveEntries(const char* pszPath, int bEnabledList, CStringArray* pRemoved, bool bKeepPath) {
-  const DicListNames& names = WriterNames(bEnabledList);
   if (!IsReady()) return kStoreNotReady;
-
-  CStringArray entries;
-  DWORD dwStored = 0;
-  int result = ReadStoredList(entries, bEnabledList, &dwStored);
+  CStoredList stored;
+  const int result = ReadStoredList(bEnabledList, stored);
   if (result != kStoreOk) return result;
 
   CString fileName = FileNameOf(pszPath);
-  CStringArray kept;
-  for (int i = 0; i < entries.GetSize(); ++i) {
-    const CString& entry = entries[i];
-    if (pRemoved) {
-      if (SamePath(FileNameOf(entry), fileName) && !(bKeepPath && SamePath(entry, pszPath))) {
-        pRemoved->Add(entry);
-        continue;
-      }
-    } else if (SamePath(entry, pszPath)) {
-      continue;
-    }
-    kept.Add(entry);
+  std::vector<bool> drop(stored.slots.size(), false);
+  for (int i = 0; i < stored.entries.GetSize(); ++i) {
+    if (!stored.IsRead(i)) continue;
+    const CString& entry = stored.entries[i];
+    drop[i] = pRemoved ? SamePath(FileNameOf(entry), fileName) && !(bKeepPath && SamePath(entry, pszPath))
+                       : SamePath(entry, pszPath);
   }
-  if (bKeepPath && kept.GetSize() == entries.GetSize()) return kStoreOk;
+  if (!pRemoved) return Rewrite(bEnabledList, stored, drop);
+  // Keeping the path, nothing to take out means nothing to write; an entry
+  // that could not be read may still have been one to take out.
+  if (bKeepPath && std::find(drop.begin(), drop.end(), true) == drop.end()) {
+    return std::find(stored.slots.begin(), stored.slots.end(), CStoredList::kUnreadable) == stored.slots.end()
+               ? kRewritten
+               : kRewrittenAroundUnreadable;
+  }
+
+  // Name mode hands over what it takes out before the writes, so that a
+  // failure midway, running out of memory too, still knows what to put back.
+  const int nBefore = pRemoved->GetSize();
+  for (int i = 0; i < stored.entries.GetSize(); ++i) {
+    if (drop[i]) pRemoved->Add(stored.entries[i]);
+  }
+  const int nRewrite = Rewrite(bEnabledList, stored, drop);
+  if (nRewrite == kUnreadableInTheWay) pRemoved->RemoveAt(nBefore, pRemoved->GetSize() - nBefore);
+  return nRewrite;
+}
+
+int COptionDicStore::RemoveDuplicates(int bEnabledList) {
+  if (!IsReady()) return kStoreNotReady;
+  CStoredList stored;
+  const int result = ReadStoredList(bEnabledList, stored);
+  if (result != kStoreOk) return result;
+  std::vector<bool> readable(stored.slots.size());
+  for (size_t i = 0; i < readable.size(); ++i) readable[i] = stored.IsRead(static_cast<int>(i));
+  return Rewrite(bEnabledList, stored, LaterDuplicates(stored.entries, readable));
+}
+
+int COptionDicStore::TidiedAsFarAsReadable(int nRewriteResult) {
+  return nRewriteResult == kRewritten || nRewriteResult == kRewrittenAroundUnreadable ||
+         nRewriteResult == kUnreadableInTheWay;
+}
+
+int COptionDicStore::HasDuplicates(const CStringArray& list) {
+  const std::vector<bool> later = LaterDuplicates(list, std::vector<bool>(list.GetSize(), true));
+  return std::find(later.begin(), later.end(), true) != later.end() ? 1 : 0;
+}
+
+int COptionDicStore::Rewrite(int bEnabledList, const CStoredList& stored, const std::vector<bool>& drop) {
+  const DicListNames& names = WriterNames(bEnabledList);
+  const int nStored = stored.entries.GetSize();
+  // Everything before the first gap or dropped entry stays where it is,
+  // entries that cannot be read among it too.
+  const int nDone = std::find(stored.slots.begin(), stored.slots.end(), CStoredList::kUnreadable) == stored.slots.end()
+                        ? kRewritten
+                        : kRewrittenAroundUnreadable;
+  int nFirst = 0;
+  while (nFirst < nStored && stored.slots[nFirst] != CStoredList::kAbsent && !drop[nFirst]) ++nFirst;
+  if (nFirst == nStored) return nDone;
+  CStringArray kept;
+  for (int i = nFirst; i < nStored; ++i) {
+    // An entry that cannot be read cannot be written elsewhere.
+    if (stored.slots[i] == CStoredList::kUnreadable) return kUnreadableInTheWay;
+    if (stored.IsRead(i) && !drop[i]) kept.Add(stored.entries[i]);
+  }
 
   // Every value path is built before the first write: running out of memory
   // halfway through the rewrite would leave it half done.
-  const DWORD dwKept = static_cast<DWORD>(kept.GetSize());
+  const DWORD dwKeptEnd = static_cast<DWORD>(nFirst + kept.GetSize());
   CStringArray keptPaths;
-  for (DWORD j = 1; j <= dwKept; ++j) keptPaths.Add(OptionDicPath(EntryName(names.pszPrefix, j)));
+  for (DWORD j = nFirst + 1; j <= dwKeptEnd; ++j) keptPaths.Add(OptionDicPath(EntryName(names.pszPrefix, j)));
   CStringArray stalePaths;
-  for (DWORD k = dwKept + 1; k <= dwStored; ++k) stalePaths.Add(OptionDicPath(EntryName(names.pszPrefix, k)));
+  for (DWORD k = dwKeptEnd + 1; k <= static_cast<DWORD>(nStored); ++k) {
+    stalePaths.Add(OptionDicPath(EntryName(names.pszPrefix, k)));
+  }
   const CString strCountPath = OptionDicPath(names.pszCount);
 
   // Kept entries only move towards the front, so each write overwrites a
-  // removed entry or a kept one already written at its new place, and the
-  // old count still covers every position. A failure here therefore loses
-  // no kept entry; it may leave a duplicate, or the entry being removed,
-  // listed until the next run.
+  // removed entry, a gap or a kept one already written at its new place,
+  // and the old count still covers every position. A failure here therefore
+  // loses no kept entry; it may leave a duplicate, or the entry being
+  // removed, listed until the next run.
   for (int j = 0; j < keptPaths.GetSize(); ++j) {
-    if (CallSetString(keptPaths[j], kept[j]) != kStoreOk) return kStoreFailed;
+    if (CallSetString(keptPaths[j], kept[j]) != kStoreOk) return kRewriteFailed;
   }
-  if (CallSetDword(strCountPath, dwKept) != kStoreOk) return kStoreFailed;
+  if (CallSetDword(strCountPath, dwKeptEnd) != kStoreOk) return kRewriteFailed;
   // Beyond the count now: what is left here is outside the list.
   for (int k = 0; k < stalePaths.GetSize(); ++k) {
-    result = CallDelete(stalePaths[k]);
-    if (result != kStoreOk && !IsAbsentResult(result)) return kStoreFailed;
+    const int result = CallDelete(stalePaths[k]);
+    if (result != kStoreOk && !IsAbsentResult(result)) return kRewriteFailed;
+  }
+  return nDone;
+}
+
+int COptionDicStore::ReadList(CStringArray& list, int bEnabledList) {
+  if (!IsReady()) return kStoreNotReady;
+  list.RemoveAll();
+  CStoredList stored;
+  const int result = ReadStoredList(bEnabledList, stored);
+  if (result != kStoreOk) return result;
+  for (int i = 0; i < stored.entries.GetSize(); ++i) {
+    if (stored.IsRead(i)) list.Add(stored.entries[i]);
   }
   return kStoreOk;
 }
 
-int COptionDicStore::ReadList(CStringArray& list, int bEnabledList) {
-  DWORD dwStored = 0;
-  return ReadStoredList(list, bEnabledList, &dwStored);
-}
-
-int COptionDicStore::ReadStoredList(CStringArray& list, int bEnabledList, DWORD* pdwStoredCount) {
+int COptionDicStore::ReadStoredList(int bEnabledList, CStoredList& stored) {
   const DicListNames& names = WriterNames(bEnabledList);
-  *pdwStoredCount = 0;
   if (!IsReady()) return kStoreNotReady;
-  list.RemoveAll();
 
   DWORD dwCount = 0;
   const int nCountRead = GetDword(names.pszCount, &dwCount);
   if (IsAbsentResult(nCountRead)) return kStoreOk;
   // A count the library failed to read is not an empty list: a rewrite based
-  // on it would wipe the stored list.
+  // on it would wipe the stored list, an append would start it over.
   if (nCountRead != kStoreOk) return kStoreFailed;
   if (dwCount > kMaxStoredCount) return kCountTooLarge;
 
@@ -186,13 +274,12 @@ int COptionDicStore::ReadStoredList(CStringArray& list, int bEnabledList, DWORD*
   for (DWORD k = 1; k <= dwCount; ++k) {
     const int nRead = GetPathValue(OptionDicPath(EntryName(names.pszPrefix, k)), entry);
     if (nRead == kStoreOk) {
-      list.Add(entry);
-    } else if (!IsAbsentResult(nRead)) {
-      // Likewise an entry: a rewrite without it would drop it for good.
-      list.RemoveAll();
-      return kStoreFailed;
+      stored.entries.Add(entry);
+      stored.slots.push_back(CStoredList::kRead);
+    } else {
+      stored.entries.Add("");
+      stored.slots.push_back(IsAbsentResult(nRead) ? CStoredList::kAbsent : CStoredList::kUnreadable);
     }
   }
-  *pdwStoredCount = dwCount;
   return kStoreOk;
 }

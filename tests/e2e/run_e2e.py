@@ -566,9 +566,10 @@ def scenario_library_beside_program(s):
              "the system folder's library did the writes")
 
 
-def scenario_library_on_path(s):
-    """The host's library only in a folder of PATH is still found there."""
-    s.prepare({"Legal.DIC": "legal"}, host=["nocommon"], path=PATH_LIBRARY_DIR)
+def install_with_library_on_path(s, path):
+    """The host's library only in PATH_LIBRARY_DIR, PATH as given: the
+    install goes through that copy."""
+    s.prepare({"Legal.DIC": "legal"}, host=["nocommon"], path=path)
     folder = s.wine.unix(PATH_LIBRARY_DIR)
     folder.mkdir(parents=True)
     shutil.copy2(s.wine.host_bin / "HRNCMN10.DLL", folder / "HRNCMN10.DLL")
@@ -578,6 +579,17 @@ def scenario_library_on_path(s):
     s.expect_end()
     s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
     s.expect(any(r[0] == "SetRegValue" for r in s._log(folder / "HRNCMN10.LOG")), "the library on PATH did the writes")
+
+
+def scenario_library_on_path(s):
+    """The host's library only in a folder of PATH is still found there."""
+    install_with_library_on_path(s, PATH_LIBRARY_DIR)
+
+
+def scenario_library_behind_malformed_path_folder(s):
+    """A PATH folder that cannot be examined (a malformed name) is passed
+    over, as the loader does: the host's library in the next one is used."""
+    install_with_library_on_path(s, "C:\\bad|dir;" + PATH_LIBRARY_DIR)
 
 
 def scenario_no_dictionaries(s):
@@ -850,22 +862,48 @@ def stop_at_failed_call(s, rule, message, registered=("Legal.dic",), source="Leg
 
 
 def scenario_entry_unreadable_at_pruning(s):
-    """A registered entry unreadable while stale ones are pruned: the
-    registering-failed message; nothing is pruned or copied."""
-    stop_at_failed_call(s, r"GetRegValue OptionDic\RegOptionDic2 1 31", MSG_REGISTER_FAILED,
-                        registered=("Gone.dic", "Legal.dic"), source="New.DIC")
+    """A registered entry the common library cannot read (a DWORD value) is
+    passed over by every reader and stays where it is: the stale entry
+    behind it is pruned, and the new file is registered after them."""
+    k1, gone, k3 = s.user_path("K1.dic"), s.user_path("Gone.dic"), s.user_path("K3.dic")
+    seeds = [(r"OptionDic\RegOptionDicNum", 4), (r"OptionDic\RegOptionDic1", k1), (r"OptionDic\RegOptionDic2", 7),
+             (r"OptionDic\RegOptionDic3", gone), (r"OptionDic\RegOptionDic4", k3)]
+    s.prepare({"A.DIC": "a"}, seeds=seeds)
+    s.put_user_file("K1.dic", b"k1")
+    s.put_user_file("K3.dic", b"k3")
+    s.launch()
+    s.confirm()
+    s.complete(enable=True, launch=False)
+    s.expect_end()
+    a = s.user_path("A.dic")
+    v = s.values()
+    s.equal(v.get("optiondic\\regoptiondic2"), (4, "7"), "the unreadable entry")
+    s.equal(s.lists(), ([k1, "7", k3, a], [a]), "registered and enabled lists")
+    s.equal(s.engine_lists(), [("accept", [a])], "engine hand-over")
 
 
 def scenario_lookup_fails_at_copy(s):
-    """The copy step cannot tell whether a namesake is registered: the
-    setting-failed message, not the destination-exists question."""
+    """The copy step cannot read the registered namesake: as designed it
+    counts as not there, so the destination-exists question comes; No
+    leaves everything as it was."""
+    s.prepare({"Legal.DIC": "new legal"}, seeds=s.registered_seed("Legal.dic"))
+    s.put_user_file("Legal.dic", b"old legal")
     # The pruning reads the entry first, the copy step's lookup second.
-    stop_at_failed_call(s, r"GetRegValue OptionDic\RegOptionDic1 2 31", MSG_SETTING_FAILED)
+    s.fail_calls(r"GetRegValue OptionDic\RegOptionDic1 2 31")
+    s.launch()
+    s.confirm()
+    s.message(MSG_EXISTS.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDNO, "the destination-exists question")
+    s.expect_end()
+    path = s.user_path("Legal.dic")
+    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
+    s.equal(s.user_files(), {"Legal.dic": b"old legal"}, "user folder")
+    s.equal(len(s.injected_calls()), 1, "failed calls")
 
 
 def scenario_lookup_fails_at_enabling(s):
-    """Enabling cannot read the registered list's count: the cannot-enable
-    warning; the enabled entry stays and the engine is not called."""
+    """Enabling cannot read the registered list's count: the enabled entry
+    is never dropped on a lookup that could not tell, but must open like a
+    registered one; the new one is enabled and the engine takes both."""
     s.prepare({"Legal.DIC": "legal"}, seeds=s.registered_seed("Other.dic"))
     s.put_user_file("Other.dic", b"other")
     # Four reads before enabling: the pruning, the copy step's lookup, and
@@ -874,11 +912,10 @@ def scenario_lookup_fails_at_enabling(s):
     s.launch()
     s.confirm()
     s.complete(enable=True, launch=False)
-    s.stop_message(MSG_CANNOT_ENABLE, "the cannot-enable warning")
     s.expect_end()
     other, legal = s.user_path("Other.dic"), s.user_path("Legal.dic")
-    s.equal(s.lists(), ([other, legal], [other]), "registered and enabled lists")
-    s.equal(s.engine_log(), [], "engine calls")
+    s.equal(s.lists(), ([other, legal], [other, legal]), "registered and enabled lists")
+    s.equal(s.engine_lists(), [("accept", [other, legal])], "engine hand-over")
     s.expect(s.injected_calls(), "no call failed")
 
 

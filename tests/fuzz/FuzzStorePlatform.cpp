@@ -79,6 +79,9 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR) {
   return nullptr;
 }
 
+// Without kernel32 (above) no folder is ever added to the search.
+int WINAPI MultiByteToWideChar(UINT, DWORD, LPCSTR, int, WCHAR*, int) { __builtin_trap(); }
+
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
   return CopyFolder(kProgramFolder, lpBuffer, nBufferLength);
 }

@@ -165,6 +165,7 @@ struct State {
   bool dllDirectorySet = false;  // any SetDllDirectoryA: no current folder
   std::string dllDirectory;
   DWORD defaultDirectories = 0;  // SetDefaultDllDirectories flags; 0 none
+  std::vector<std::string> userDirectories;  // AddDllDirectory, in order
   std::vector<std::pair<std::string, std::string>> environment;
 
   // Memory

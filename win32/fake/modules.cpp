@@ -98,6 +98,10 @@ std::vector<std::string> Folders(const Search& search) {
     if ((flags & LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR) && !search.loadedFolder.empty())
       folders.push_back(search.loadedFolder);
     if (flags & LOAD_LIBRARY_SEARCH_APPLICATION_DIR) folders.push_back(FolderOf(st.moduleFileName));
+    if (flags & LOAD_LIBRARY_SEARCH_USER_DIRS) {
+      if (!st.dllDirectory.empty()) folders.push_back(st.dllDirectory);
+      folders.insert(folders.end(), st.userDirectories.begin(), st.userDirectories.end());
+    }
     if (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) folders.push_back(SystemFolder());
     return folders;
   }
@@ -188,9 +192,11 @@ void ExportKernel32(State& st) {
   kernel32->exports.clear();
   if (st.loader != Loader::kNeither)
     kernel32->exports["SetDllDirectoryA"] = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetDllDirectoryA));
-  if (st.loader == Loader::kCurrent)
+  if (st.loader == Loader::kCurrent) {
     kernel32->exports["SetDefaultDllDirectories"] =
         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetDefaultDllDirectories));
+    kernel32->exports["AddDllDirectory"] = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&AddDllDirectory));
+  }
 }
 
 }  // namespace
@@ -314,6 +320,24 @@ BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags) {
   }
   S().defaultDirectories = DirectoryFlags;
   return TRUE;
+}
+
+// Takes back the double's MultiByteToWideChar; the folder is kept without a
+// trailing separator. Windows wants an absolute path.
+DLL_DIRECTORY_COOKIE WINAPI AddDllDirectory(const WCHAR* NewDirectory) {
+  FAKE_CALL(NewDirectory) return nullptr;
+  std::string folder;
+  for (const WCHAR* p = NewDirectory; p != nullptr && *p != 0; ++p) {
+    if (*p > 0xFF) folder += static_cast<char>(*p >> 8);
+    folder += static_cast<char>(*p & 0xFF);
+  }
+  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  if (!IsFullPath(folder + "\\")) {
+    SetError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  S().userDirectories.push_back(folder);
+  return reinterpret_cast<DLL_DIRECTORY_COOKIE>(S().userDirectories.size());
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {

@@ -1,5 +1,7 @@
 // Version, code page, sleeping, string resources and the shell.
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "FakeState.h"
 
@@ -87,6 +89,35 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar) {
   FAKE_CALL(static_cast<unsigned>(TestChar)) return FALSE;
   return IsLeadByte(TestChar) ? TRUE : FALSE;
+}
+
+// Each character of the code page as one WCHAR: a lead byte and its trail
+// byte together, any other byte alone. Not Unicode, but every path the
+// program widens comes back as it was (see AddDllDirectory).
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               WCHAR* lpWideCharStr, int cchWideChar) {
+  FAKE_CALL(CodePage, dwFlags, lpMultiByteStr, cbMultiByte, cchWideChar) return 0;
+  if (CodePage != CP_ACP || dwFlags != 0 || lpMultiByteStr == nullptr || cbMultiByte != -1) {
+    SetError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::u16string wide;
+  for (const char* p = lpMultiByteStr;; ++p) {
+    const BYTE b = static_cast<BYTE>(*p);
+    if (IsLeadByte(b) && p[1] != '\0') {
+      wide += static_cast<char16_t>((b << 8) | static_cast<BYTE>(*++p));
+    } else {
+      wide += static_cast<char16_t>(b);
+    }
+    if (b == 0) break;
+  }
+  if (cchWideChar == 0) return static_cast<int>(wide.size());
+  if (static_cast<int>(wide.size()) > cchWideChar) {
+    SetError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::copy(wide.begin(), wide.end(), lpWideCharStr);
+  return static_cast<int>(wide.size());
 }
 
 void WINAPI Sleep(DWORD dwMilliseconds) {

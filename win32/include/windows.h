@@ -25,6 +25,7 @@ typedef int INT;
 typedef char CHAR;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
+typedef char16_t WCHAR;  // 16 bits, as on Windows
 typedef void* LPVOID;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
@@ -94,6 +95,8 @@ typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_BAD_PATHNAME 161L
 #define ERROR_MORE_DATA 234L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_ENVVAR_NOT_FOUND 203L
@@ -190,6 +193,8 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags)
 // Exported by kernel32 only on newer systems: reach them through GetProcAddress.
 BOOL WINAPI SetDllDirectoryA(LPCSTR lpPathName);
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
+typedef void* DLL_DIRECTORY_COOKIE;
+DLL_DIRECTORY_COOKIE WINAPI AddDllDirectory(const WCHAR* NewDirectory);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 
@@ -234,6 +239,9 @@ typedef struct _OSVERSIONINFOA {
 } OSVERSIONINFOA, *LPOSVERSIONINFOA;
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
+#define CP_ACP 0
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               WCHAR* lpWideCharStr, int cchWideChar);
 
 // Windows
 #define WS_OVERLAPPED 0x00000000L

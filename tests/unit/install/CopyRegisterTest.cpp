@@ -447,19 +447,61 @@ TEST_F(CopyRegisterTest, FailedRegistrationOfTheTargetStopsWithBothListsAsBefore
   EXPECT_EQ(2, fakewin::CountCalls("CopyFileA"));
 }
 
-TEST_F(CopyRegisterTest, ARegistrationThatCannotBeToldStopsBeforeAnyQuestion) {
+TEST_F(CopyRegisterTest, ARegistrationThatCannotBeReadCountsAsNotThere) {
   AddSource("Legal.dic", "new");
   Lists({kKeep, kOldLegal}, {kOldLegal});
   ReadyApp();
   // Pruning reads the count and two entries; then the lookup's read of entry 2 fails.
   lib().FailNth(testhost::kGetRegValue, 3 + 3, 5);
 
-  EXPECT_EQ(0, app().InstallDictionaries());
+  EXPECT_EQ(1, app().InstallDictionaries());
 
-  EXPECT_EQ(Strings{kSettingFailed}, MessageTexts());
-  EXPECT_EQ((Strings{kKeep, kOldLegal}), lib().List(kRegistered));
+  EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_EQ((Strings{kKeep, kOldLegal, kLegal}), lib().List(kRegistered));
   EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
-  EXPECT_EQ(0, fakewin::CountCalls("CopyFileA"));
+  EXPECT_EQ("new", fakewin::FileContent(kLegal));
+}
+
+TEST_F(CopyRegisterTest, AnEntryThatCannotBeReadIsPassedOverAndKept) {
+  AddSource("A.dic");
+  const char kGone[] = "D:\\Gone\\Old.dic";
+  Lists({kKeep, kKeep}, {});
+  lib().SetString("OptionDic\\RegOptionDic1", kGone);
+  lib().SetDword("OptionDic\\RegOptionDic2", 7);  // a value of the wrong type
+  lib().FailReadsOf("OptionDic\\RegOptionDic2", 13);
+  lib().SetString("OptionDic\\RegOptionDic3", kKeep);
+  lib().SetString("OptionDic\\RegOptionDic4", kKeep);
+  lib().SetDword("OptionDic\\RegOptionDicNum", 4);
+  ReadyApp();
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  // The stale entry before it would move entry 2, so it waits; the
+  // duplicate after it goes.
+  EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_EQ(4u, lib().Dword("OptionDic\\RegOptionDicNum"));
+  EXPECT_EQ(kGone, lib().String("OptionDic\\RegOptionDic1"));
+  EXPECT_EQ(7u, lib().Dword("OptionDic\\RegOptionDic2"));
+  EXPECT_EQ(kKeep, lib().String("OptionDic\\RegOptionDic3"));
+  EXPECT_EQ(Dest("A.dic"), lib().String("OptionDic\\RegOptionDic4"));
+}
+
+TEST_F(CopyRegisterTest, PruningDropsEntriesThatNameNoFile) {
+  AddSource("Legal.dic");
+  const char kBadName[] = "C:\\bad|dir\\X.dic";
+  const char kBadPath[] = "C:\\A\\Y.dic";
+  Lists({kBadName, kKeep}, {kBadName});
+  ReadyApp();
+  fakewin::FailNth("FindFirstFileA", 1, ERROR_INVALID_NAME);
+  EXPECT_EQ(1, app().InstallDictionaries());
+  EXPECT_EQ((Strings{kKeep, kLegal}), lib().List(kRegistered));
+  EXPECT_TRUE(lib().List(kEnabled).empty());
+
+  Lists({kBadPath, kKeep}, {});
+  fakewin::FailNth("FindFirstFileA", 1, ERROR_BAD_PATHNAME);
+  fakewin::ScriptMessageBoxes({IDNO});
+  EXPECT_EQ(1, app().InstallDictionaries());
+  EXPECT_EQ(Strings{kKeep}, lib().List(kRegistered));
 }
 
 TEST_F(CopyRegisterTest, ProbeTellsAbsentFreeAndBusyApart) {

@@ -116,14 +116,32 @@ TEST_F(EnableDicsTest, UnreadableEnabledListOrFailedDropOnlyWarns) {
 }
 
 TEST_F(EnableDicsTest, ALookupThatCannotTellNeverDropsAnEnabledEntry) {
-  Arrange({kOld}, {kOld, kNew1}, {kNew1});
+  fakewin::AddFile(kStray);
+  Arrange({kOld}, {kOld, kStray, kNew1}, {kNew1});
   lib().FailReadsOf("OptionDic\\RegOptionDicNum", 5);
 
   EXPECT_EQ(1, Enable());
 
-  EXPECT_EQ(Strings{kCannotEnable}, MessageTexts());
-  EXPECT_EQ((Strings{kOld, kNew1}), lib().List(kEnabled));
-  EXPECT_TRUE(engine().Calls().empty());
+  // Each is kept and must open like a registered one.
+  EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_EQ((Strings{kOld, kStray, kNew1}), lib().List(kEnabled));
+  EXPECT_EQ(1u, engine().Calls().size());
+}
+
+TEST_F(EnableDicsTest, ADuplicateLeftByAFailureTakesNoPlace) {
+  Strings fourteen;
+  for (int i = 1; i <= 14; ++i) fourteen.push_back("D:\\Dics\\E" + std::to_string(i) + ".dic");
+  Strings full = fourteen;
+  full.push_back(fourteen[0]);
+  Arrange(fourteen, full, {kNew1});
+
+  EXPECT_EQ(1, Enable());
+
+  Strings expected = fourteen;
+  expected.push_back(kNew1);
+  EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_EQ(expected, lib().List(kEnabled));
+  EXPECT_EQ(1u, engine().Calls().size());
 }
 
 TEST_F(EnableDicsTest, EngineRefusalKeepsTheListAndOnlyWarns) {

@@ -139,18 +139,46 @@ TEST_F(DicListTest, ReadSkipsGapsAndRejectsCountsAbove65535) {
   EXPECT_EQ(0, list.GetSize());
 }
 
-TEST_F(DicListTest, RemoveInPathModeWritesKeptEntriesThenTheCountThenDeletesTheRest) {
+TEST_F(DicListTest, RemoveInPathModeRewritesFromTheRemovedEntryThenTheCountThenDeletesTheRest) {
   lib().SetList(kRegistered, {"C:\\A.dic", "C:\\B.dic", "C:\\C.dic"});
   lib().ClearCalls();
   EXPECT_EQ(0, store().RemoveFromList("c:\\b.DIC", DICLIST_REGISTERED));
   EXPECT_EQ((Entries{
-                "Set OptionDic\\RegOptionDic1 C:\\A.dic",
                 "Set OptionDic\\RegOptionDic2 C:\\C.dic",
                 "Set OptionDic\\RegOptionDicNum 2",
                 "Delete OptionDic\\RegOptionDic3",
             }),
             Changes());
   EXPECT_FALSE(lib().Has("OptionDic\\RegOptionDic3"));
+}
+
+TEST_F(DicListTest, DuplicatesCollapseToTheFirstOfEachPath) {
+  lib().SetList(kRegistered, {"C:\\A.dic", "C:\\B.dic", "c:\\a.DIC", "C:\\C.dic", "C:\\B.dic"});
+  CStringArray list;
+  ASSERT_EQ(0, store().ReadList(list, DICLIST_REGISTERED));
+  EXPECT_EQ(1, COptionDicStore::HasDuplicates(list));
+  lib().ClearCalls();
+  EXPECT_EQ(0, store().RemoveDuplicates(DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{
+                "Set OptionDic\\RegOptionDic3 C:\\C.dic",
+                "Set OptionDic\\RegOptionDicNum 3",
+                "Delete OptionDic\\RegOptionDic4",
+                "Delete OptionDic\\RegOptionDic5",
+            }),
+            Changes());
+  ASSERT_EQ(0, store().ReadList(list, DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"C:\\A.dic", "C:\\B.dic", "C:\\C.dic"}), ToEntries(list));
+  EXPECT_EQ(0, COptionDicStore::HasDuplicates(list));
+
+  // Paths too long to compare never equal anything, not even themselves.
+  const std::string longPath = "C:\\" + std::string(300, 'x') + ".dic";
+  list.RemoveAll();
+  list.Add(longPath.c_str());
+  list.Add(longPath.c_str());
+  EXPECT_EQ(0, COptionDicStore::HasDuplicates(list));
+  lib().ClearCalls();
+  EXPECT_EQ(0, store().RemoveDuplicates(DICLIST_REGISTERED));
+  EXPECT_TRUE(Changes().empty());
 }
 
 TEST_F(DicListTest, RemoveInNameModeCollectsNamesakesFromEveryFolder) {
@@ -207,8 +235,8 @@ TEST_F(DicListTest, RemoveLeavesACountAbove65535AndAMissingCountAlone) {
 
 TEST_F(DicListTest, ARewriteFailingAtAnyStepKeepsEveryKeptEntryListed) {
   const Entries before{"C:\\A.dic", "C:\\B.dic", "C:\\C.dic", "C:\\D.dic"};
-  // Writes: entries 1 to 3, then the count.
-  for (int n = 1; n <= 4; ++n) {
+  // Writes: entries 2 and 3, then the count.
+  for (int n = 1; n <= 3; ++n) {
     lib().SetList(kRegistered, before);
     lib().FailNth(testhost::kSetRegValue, n, 5);
     EXPECT_EQ(-2, store().RemoveFromList("C:\\B.dic", DICLIST_REGISTERED));
@@ -224,22 +252,36 @@ TEST_F(DicListTest, ARewriteFailingAtAnyStepKeepsEveryKeptEntryListed) {
   EXPECT_EQ((Entries{"C:\\A.dic", "C:\\C.dic", "C:\\D.dic"}), lib().List(kRegistered));
 }
 
-TEST_F(DicListTest, AnEntryTheLibraryFailsToReadIsAnErrorNotAGap) {
+TEST_F(DicListTest, AnEntryTheLibraryCannotReadIsPassedOverAndNeverDropped) {
   lib().SetList(kRegistered, {"C:\\Dic\\A.dic", "D:\\Other\\X.dic", "C:\\Dic\\B.dic"});
   lib().FailReadsOf("OptionDic\\RegOptionDic2", 5);
   CStringArray list;
-  EXPECT_EQ(-2, store().ReadList(list, DICLIST_REGISTERED));
-  EXPECT_EQ(0, list.GetSize());
-  EXPECT_EQ(-2, store().RemoveFromList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
-  // The lookup cannot tell unless it found the path itself.
-  EXPECT_EQ(COptionDicStore::kLookupFailed, store().FindInList("C:\\Dic\\X.dic", DICLIST_REGISTERED));
-  EXPECT_EQ(COptionDicStore::kLookupFailed, store().FindInList("C:\\Dic\\Q.dic", DICLIST_REGISTERED));
-  EXPECT_EQ(2, store().FindInList("C:\\Dic\\B.dic", DICLIST_REGISTERED));
-  EXPECT_EQ(3, store().AddToList("C:\\Dic\\X.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(0, store().ReadList(list, DICLIST_REGISTERED));
+  EXPECT_EQ((Entries{"C:\\Dic\\A.dic", "C:\\Dic\\B.dic"}), ToEntries(list));
+  // The lookup says what it saw, and whether it missed something.
+  int bUnsure = -1;
+  EXPECT_EQ(0, store().FindInList("C:\\Dic\\X.dic", DICLIST_REGISTERED, &bUnsure));
+  EXPECT_EQ(1, bUnsure);
+  EXPECT_EQ(2, store().FindInList("C:\\Dic\\B.dic", DICLIST_REGISTERED, &bUnsure));
+  EXPECT_EQ(0, bUnsure);
+  // Appending rewrites nothing; a rewrite must not move the entry.
+  EXPECT_EQ(0, store().AddToList("C:\\Dic\\C.dic", DICLIST_REGISTERED));
+  lib().ClearCalls();
+  EXPECT_EQ(COptionDicStore::kUnreadableInTheWay, store().RemoveFromList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+  CStringArray removed;
+  EXPECT_EQ(COptionDicStore::kUnreadableInTheWay,
+            store().RemoveFromList("C:\\Dic\\A.dic", DICLIST_REGISTERED, &removed));
+  EXPECT_EQ(0, removed.GetSize());
   EXPECT_TRUE(Changes().empty());
+  // Behind it, the entry goes; the result says one may have been missed.
+  EXPECT_EQ(COptionDicStore::kRewrittenAroundUnreadable, store().RemoveFromList("C:\\Dic\\B.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(3u, lib().Dword(kRegCount));
+  EXPECT_EQ("D:\\Other\\X.dic", lib().String("OptionDic\\RegOptionDic2"));
+  EXPECT_EQ("C:\\Dic\\C.dic", lib().String("OptionDic\\RegOptionDic3"));
 
   lib().FailReadsOf(kRegCount, 5);
-  EXPECT_EQ(COptionDicStore::kLookupFailed, store().FindInList("C:\\Dic\\A.dic", DICLIST_REGISTERED));
+  EXPECT_EQ(0, store().FindInList("C:\\Dic\\A.dic", DICLIST_REGISTERED, &bUnsure));
+  EXPECT_EQ(1, bUnsure);
 }
 
 TEST_F(DicListTest, ACountOfExactly65535IsAList) {

@@ -80,24 +80,57 @@ TEST_F(HostLibraryTest, FirstMatchInTheOrderOfTheUsualSearchAfterTheProgramFolde
   EXPECT_EQ(1, fakewin::ModuleRefCount(In("C:\\Tools")));
 }
 
-TEST_F(HostLibraryTest, AFolderThatCannotBeExaminedStopsTheSearch) {
-  Install("C:\\WINDOWS");
-  fakewin::FailNth("GetFileAttributesA", 1, ERROR_ACCESS_DENIED);
+TEST_F(HostLibraryTest, AFolderThatCannotBeExaminedIsPassedOverAsTheLoaderDoes) {
+  // The system folder denied, a malformed PATH folder, then the host's.
+  fakewin::SetEnvironmentValue("PATH", "C:\\bad|dir;C:\\Tools");
+  Install("C:\\Tools");
+  fakewin::FailNth("GetFileAttributesA", 1, ERROR_INVALID_NAME);
+  fakewin::FailNth("GetFileAttributesA", 4, ERROR_INVALID_NAME);
   CString strPath;
-  EXPECT_EQ(kLibrarySearchFailed, FindLibraryOutsideProgramFolder(testhost::kCommonLibraryName, strPath));
+  EXPECT_EQ(kLibraryFound, FindLibraryOutsideProgramFolder(testhost::kCommonLibraryName, strPath));
+  EXPECT_EQ(In("C:\\Tools"), strPath.GetString());
+  // Only the places themselves cannot be told without.
   for (const char* api : {"GetModuleFileNameA", "GetCurrentDirectoryA", "GetSystemDirectoryA", "GetWindowsDirectoryA",
                           "GetEnvironmentVariableA"}) {
     SCOPED_TRACE(api);
     fakewin::FailNth(api, 1);
     EXPECT_EQ(kLibrarySearchFailed, FindLibraryOutsideProgramFolder(testhost::kCommonLibraryName, strPath));
   }
-  fakewin::FailNth("GetFileAttributesA", 1, ERROR_ACCESS_DENIED);
-  COptionDicStore store;
-  EXPECT_EQ(0, store.IsReady());
+  fakewin::FailNth("GetSystemDirectoryA", 1);
+  COptionDicStore unbound;
+  EXPECT_EQ(0, unbound.IsReady());
   EXPECT_EQ(0, fakewin::CountCalls("LoadLibraryExA"));
+  fakewin::FailNth("GetFileAttributesA", 4, ERROR_ACCESS_DENIED);
+  COptionDicStore store;
+  EXPECT_EQ(1, store.IsReady());
+  EXPECT_EQ(1, fakewin::ModuleRefCount(In("C:\\Tools")));
 
   fakewin::RemoveEnvironmentValue("PATH");  // no PATH is no error
-  EXPECT_EQ(kLibraryFound, FindLibraryOutsideProgramFolder(testhost::kCommonLibraryName, strPath));
+  EXPECT_EQ(kLibraryNotFound, FindLibraryOutsideProgramFolder(testhost::kCommonLibraryName, strPath));
+}
+
+TEST_F(HostLibraryTest, WhatAHostLibraryLoadsLaterByBareNameComesFromTheHostsFolders) {
+  for (fakewin::Loader loader : testhost::kEveryLoader) {
+    testhost::ResetWithLoader(loader);
+    fakewin::AddModule("C:\\Host\\LIB.DLL", {});
+    fakewin::AddModule("C:\\Host\\LATER.DLL", {});
+    fakewin::AddModule("C:\\KIT\\LATER.DLL", {});
+    fakewin::AddModule("C:\\Downloads\\LATER.DLL", {});
+    fakewin::SetCurrentFolder(kDownloads);
+    fakewin::SetEnvironmentValue("PATH", "C:\\Host");
+    HardenLibrarySearch();
+    ASSERT_NE(nullptr, LoadLibraryByFullPath("C:\\Host\\LIB.DLL"));
+    // As the host's code would, from inside the library.
+    const HMODULE h = LoadLibraryA("LATER.DLL");
+    EXPECT_EQ(0, fakewin::AttachCount("C:\\Downloads\\LATER.DLL"));
+    if (loader == fakewin::Loader::kCurrent) {
+      EXPECT_EQ(1, fakewin::ModuleRefCount("C:\\Host\\LATER.DLL"));
+      EXPECT_FALSE(Looked(kProgramFolder));
+    } else {
+      // Older systems search as before: the program's folder first.
+      EXPECT_NE(nullptr, h);
+    }
+  }
 }
 
 TEST_F(HostLibraryTest, ImportsComeFromTheLibraryFolderOnEveryLoaderGeneration) {
