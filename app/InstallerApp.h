@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "framework/Afx.h"
-#include "store/HostLibrary.h"
+#include "winhost/HostLibrary.h"
 #include "store/OptionDicStore.h"
 
 // The hardening base comes first, so the library search is limited before

@@ -4,8 +4,7 @@
 #include "app/InstallerApp.h"
 #include "app/Messages.h"
 #include "framework/Afx.h"
-#include "install/ScopedHandles.h"
-#include "install/StepMessages.h"
+#include "winhost/ScopedHandles.h"
 
 namespace {
 
@@ -19,7 +18,7 @@ bool CanOpenForReading(const char* pszPath) {
 // Not being able to enable is a warning: the user can still pick the
 // dictionaries in the toolkit, so the run goes on.
 int WarnCannotEnable() {
-  ShowStop(msg::kCannotEnable);
+  ShowMessage(msg::kCannotEnable);
   return CInstallerApp::kGoOn;
 }
 
@@ -52,10 +51,10 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
       case COptionDicStore::kAlreadyListed:
         break;
       case COptionDicStore::kListFull:
-        ShowStop(msg::kEnableLimit);
+        ShowMessage(msg::kEnableLimit);
         return kGoOn;
       default:
-        ShowStop(msg::kSettingFailed);
+        ShowMessage(msg::kSettingFailed);
         return kStop;
     }
   }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/Afx.h"
+#include "winhost/ScopedHandles.h"
 
 // Selector of the list a list operation works on (bEnabledList).
 #define DICLIST_REGISTERED 0
@@ -144,7 +145,7 @@ class COptionDicStore {
   void Unbind();
 
   bool m_bOutOfMemory;
-  HMODULE m_hLibrary;
+  CScopedLibrary m_library;
   PFN_GenerateUserDicRootPath m_pfnGenerateUserDicRootPath;
   PFN_GetRegValue m_pfnGetRegValue;
   PFN_SetRegValue m_pfnSetRegValue;

@@ -53,7 +53,7 @@ bool SamePath(const char* pszFirst, const char* pszSecond) {
 std::vector<bool> LaterDuplicates(const CStringArray& entries, const std::vector<bool>& readable) {
   std::vector<std::string> folded(entries.GetSize());
   std::vector<int> order;
-  char szFolded[kStorePathBufferSize];
+  char szFolded[kPathBufferSize];
   for (int i = 0; i < entries.GetSize(); ++i) {
     if (!readable[i] || !COptionDicStore::NormalizePath(entries[i], szFolded)) continue;
     folded[i] = szFolded;
