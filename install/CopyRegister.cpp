@@ -182,7 +182,7 @@ struct CTargetPlan {
 // so that the engine and the input method, told of the new list, let go of
 // the file. Nothing else is taken out.
 int ReleaseBusyTarget(CInstallerApp& app, const char* pszTarget, CReleasedEntries& released) {
-  if (app.m_store.RemoveFromList(pszTarget, DICLIST_ENABLED, &released.List()) != 0) {
+  if (app.m_store.RemoveFromList(pszTarget, DICLIST_ENABLED, &released.List()) != COptionDicStore::kRewritten) {
     return released.Stop(msg::kSettingFailed);
   }
   if (!app.NotifyEngine()) return released.Stop(msg::kSettingFailed);
@@ -211,8 +211,8 @@ int RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan) {
   }
   if (plan.bRegistered) {
     CStringArray gone;
-    if (app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_REGISTERED, gone) != 0 ||
-        app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_ENABLED, gone) != 0) {
+    if (app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_REGISTERED, gone) != COptionDicStore::kRewritten ||
+        app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_ENABLED, gone) != COptionDicStore::kRewritten) {
       ShowMessage(msg::kSettingFailed);
       return CInstallerApp::kStop;
     }
@@ -257,14 +257,14 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   const char* pszBaseName = target.szBaseName;
   const CString& strTarget = target.strPath;
 
-  const int nFound = app.m_store.FindInList(strTarget, DICLIST_REGISTERED);
+  const COptionDicStore::FindResult found = app.m_store.FindInList(strTarget, DICLIST_REGISTERED);
   // Not knowing whether a namesake is registered, the step could neither ask
   // the right question nor take the namesake out of the lists.
-  if (nFound < COptionDicStore::kNotListed) {
+  if (found == COptionDicStore::kFindNotReady) {
     ShowMessage(msg::kSettingFailed);
     return CInstallerApp::kStop;
   }
-  const bool bRegistered = nFound != COptionDicStore::kNotListed;
+  const bool bRegistered = found != COptionDicStore::kNotListed;
   const int nFileState = app.ProbeTargetFile(strTarget);
 
   const char* pszQuestion = nullptr;
@@ -305,7 +305,7 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
 
 int CInstallerApp::InstallDictionaries() {
   if (!CheckTargetPaths(*this)) return kStop;
-  if (PruneMissingRegistrations() != 0) {
+  if (PruneMissingRegistrations() == kStop) {
     ShowMessage(msg::kRegisterFailed);
     return kStop;
   }
@@ -321,22 +321,22 @@ int CInstallerApp::InstallDictionaries() {
 
 int CInstallerApp::PruneMissingRegistrations() {
   CStringArray registered;
-  if (m_store.ReadList(registered, DICLIST_REGISTERED) != 0) return 1;
+  if (m_store.ReadList(registered, DICLIST_REGISTERED) != COptionDicStore::kRead) return kStop;
 
   for (int i = 0; i < registered.GetSize(); ++i) {
     if (!RegisteredFileGone(registered[i])) continue;
-    const int nUnregistered = m_store.RemoveFromList(registered[i], DICLIST_REGISTERED);
-    if (!COptionDicStore::TidiedAsFarAsReadable(nUnregistered)) return 1;
+    const COptionDicStore::RewriteResult unregistered = m_store.RemoveFromList(registered[i], DICLIST_REGISTERED);
+    if (!COptionDicStore::TidiedAsFarAsReadable(unregistered)) return kStop;
     // An entry that could not be read may still register the path: its
     // enabled entry waits until the registration is surely gone.
-    if (nUnregistered != COptionDicStore::kRewritten) continue;
-    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) return 1;
+    if (unregistered != COptionDicStore::kRewritten) continue;
+    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) return kStop;
   }
   // A duplicate left by a failure is tidied here, or it would stay for good.
   if (COptionDicStore::HasDuplicates(registered) &&
       !COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveDuplicates(DICLIST_REGISTERED)))
-    return 1;
-  return 0;
+    return kStop;
+  return kGoOn;
 }
 
 int CInstallerApp::ProbeTargetFile(const char* pszPath) {

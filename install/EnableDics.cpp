@@ -26,7 +26,7 @@ int WarnCannotEnable() {
 
 int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
   CStringArray enabled;
-  if (m_store.ReadList(enabled, DICLIST_ENABLED) != 0) return WarnCannotEnable();
+  if (m_store.ReadList(enabled, DICLIST_ENABLED) != COptionDicStore::kRead) return WarnCannotEnable();
 
   // A duplicate left by a failure must not take one of the places.
   if (COptionDicStore::HasDuplicates(enabled) &&
@@ -35,10 +35,10 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
   }
   for (int i = 0; i < enabled.GetSize(); ++i) {
     int bUnsure = 0;
-    const int nFound = m_store.FindInList(enabled[i], DICLIST_REGISTERED, &bUnsure);
+    const COptionDicStore::FindResult found = m_store.FindInList(enabled[i], DICLIST_REGISTERED, &bUnsure);
     // An entry whose registration could not be told is never dropped: it
     // must open like a registered one.
-    if (nFound != COptionDicStore::kNotListed || bUnsure) {
+    if (found != COptionDicStore::kNotListed || bUnsure) {
       if (!CanOpenForReading(enabled[i])) return WarnCannotEnable();
     } else if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(enabled[i], DICLIST_ENABLED))) {
       return WarnCannotEnable();
