@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include "app/Messages.h"
-#include "install/StepMessages.h"
 #include "notify/ImeBroadcast.h"
 #include "ui/AboutDlg.h"
 #include "ui/CompleteDlg.h"
@@ -51,7 +50,7 @@ BOOL CInstallerApp::InitInstance() {
     RunInstall();
   } catch (...) {
     AfxCatchOutOfMemory(AfxOutOfMemory::kRelease);
-    ShowStop(msg::kOutOfMemory);
+    ShowMessage(msg::kOutOfMemory);
   }
   return FALSE;
 }

@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "framework/Afx.h"
-#include "store/HostLibrary.h"
+#include "winhost/HostLibrary.h"
 #include "store/OptionDicStore.h"
 
 // The hardening base comes first, so the library search is limited before
@@ -47,7 +47,8 @@ class CInstallerApp : private CLibrarySearchHardening, public CWinApp {
   // Copies and registers every source file; m_installedDics receives what was
   // installed. 1 when every file was handled (copied or declined).
   int InstallDictionaries();
-  // Drops registrations whose files are gone. 0 done, 1 a list failed. Silent.
+  // Drops registrations whose files are gone. kStop when a list failed;
+  // silent, the caller tells.
   int PruneMissingRegistrations();
   enum { kTargetAbsent = 0, kTargetFree = 1, kTargetBusy = 2 };
   // Whether the file can be opened exclusively for reading and writing.

@@ -1,6 +1,10 @@
-// Every text the program shows in a message box. Format arguments, where
-// present, are the dictionary's base name.
+// Every text the program shows in a message box, and the box that shows
+// them. Format arguments, where present, are the dictionary's base name.
 #pragma once
+
+#include <windows.h>
+
+#include "framework/Afx.h"
 
 namespace msg {
 
@@ -36,3 +40,16 @@ inline constexpr char kSourceListFailed[] = "インストールする辞書の�
 inline constexpr char kTargetPathTooLongFmt[] = "インストール先の辞書のパスが長すぎます.処理を中止します.\n\n辞書 : %s";
 
 }  // namespace msg
+
+// Why the installation stops, or (enabling) what the user must do by hand:
+// stop icon, OK button.
+inline constexpr UINT kMessageStyle = MB_OK | MB_ICONSTOP;
+
+inline void ShowMessage(const char* pszText) { AfxMessageBox(pszText, kMessageStyle); }
+
+// pszFormat takes one string argument (a dictionary or file name).
+inline void ShowMessageFormatted(const char* pszFormat, const char* pszArgument) {
+  CString strText;
+  strText.Format(pszFormat, pszArgument);
+  ShowMessage(strText);
+}

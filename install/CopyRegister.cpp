@@ -7,18 +7,14 @@
 #include "app/InstallerApp.h"
 #include "app/Messages.h"
 #include "framework/Afx.h"
-#include "install/ScopedHandles.h"
-#include "install/StepMessages.h"
 #include "notify/ImeBroadcast.h"
+#include "winhost/PathFacts.h"
+#include "winhost/ScopedHandles.h"
 
 namespace {
 
 const UINT kQuestionStyle = MB_YESNO | MB_ICONEXCLAMATION;
 const char kTargetPathFormat[] = "%s\\%s.dic";
-const char kDicSuffix[] = ".dic";
-
-// Path buffers of the host hold 259 bytes and the NUL.
-const int kPathBufferSize = MAX_PATH;
 
 // The engine and the input method's windows need a moment to let go of a
 // file after they were told to: up to 11 pauses with a probe between each.
@@ -30,11 +26,7 @@ const int kMaxReleasePauses = 11;
 // the target fits, and unlike any file a user would keep, so that a copy left
 // by a run that stopped dead can be told and removed by the next run.
 const char kCopySuffix[] = ".~lx";
-const int kSuffixLength = 4;  // ".dic" and kCopySuffix alike
-
-// Only these say that a file is not there; access denied, a network error
-// or a drive that is not ready say nothing about it.
-bool IsNotFoundError(DWORD dwError) { return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND; }
+static_assert(sizeof(kCopySuffix) - 1 == kDicSuffixLength, "the copy's name is as long as the target's");
 
 // A search that failed because the path does not exist. One that found
 // nothing for another reason does not count.
@@ -100,8 +92,8 @@ class CReleasedEntries {
   // setting failure unless that is the reason already given.
   int Stop(const char* pszText) {
     const bool bPutBack = PutBack();
-    ShowStop(pszText);
-    if (!bPutBack && strcmp(pszText, msg::kSettingFailed) != 0) ShowStop(msg::kSettingFailed);
+    ShowMessage(pszText);
+    if (!bPutBack && strcmp(pszText, msg::kSettingFailed) != 0) ShowMessage(msg::kSettingFailed);
     return CInstallerApp::kStop;
   }
 
@@ -129,7 +121,8 @@ bool ClearReadOnly(const char* pszPath) {
 
 bool IsOwnCopyName(const char* pszName) {
   const size_t nLength = strlen(pszName);
-  return nLength > static_cast<size_t>(kSuffixLength) && strcmp(pszName + nLength - kSuffixLength, kCopySuffix) == 0;
+  return nLength > static_cast<size_t>(kDicSuffixLength) &&
+         strcmp(pszName + nLength - kDicSuffixLength, kCopySuffix) == 0;
 }
 
 // Copies left by an earlier run that stopped dead. The pattern also matches
@@ -162,7 +155,7 @@ void RemoveLeftoverCopies(const char* pszFolder) {
 // agreed to replace the target, so a read-only one (left by an earlier
 // installation) is made writable first, and read-only again if it stays.
 bool CopyIntoPlace(const char* pszSource, const CString& strTarget) {
-  CString strCopy(strTarget, strTarget.GetLength() - kSuffixLength);
+  CString strCopy(strTarget, strTarget.GetLength() - kDicSuffixLength);
   strCopy += kCopySuffix;
   if (!CopyFileA(pszSource, strCopy, FALSE) || !ClearReadOnly(strCopy)) {
     DeleteFileA(strCopy);
@@ -189,7 +182,7 @@ struct CTargetPlan {
 // so that the engine and the input method, told of the new list, let go of
 // the file. Nothing else is taken out.
 int ReleaseBusyTarget(CInstallerApp& app, const char* pszTarget, CReleasedEntries& released) {
-  if (app.m_store.RemoveFromList(pszTarget, DICLIST_ENABLED, &released.List()) != 0) {
+  if (app.m_store.RemoveFromList(pszTarget, DICLIST_ENABLED, &released.List()) != COptionDicStore::kRewritten) {
     return released.Stop(msg::kSettingFailed);
   }
   if (!app.NotifyEngine()) return released.Stop(msg::kSettingFailed);
@@ -210,17 +203,17 @@ int RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan) {
     case COptionDicStore::kAlreadyListed:
       break;
     case COptionDicStore::kListFull:
-      ShowStop(msg::kRegisterLimit);
+      ShowMessage(msg::kRegisterLimit);
       return CInstallerApp::kStop;
     default:
-      ShowStop(msg::kSettingFailed);
+      ShowMessage(msg::kSettingFailed);
       return CInstallerApp::kStop;
   }
   if (plan.bRegistered) {
     CStringArray gone;
-    if (app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_REGISTERED, gone) != 0 ||
-        app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_ENABLED, gone) != 0) {
-      ShowStop(msg::kSettingFailed);
+    if (app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_REGISTERED, gone) != COptionDicStore::kRewritten ||
+        app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_ENABLED, gone) != COptionDicStore::kRewritten) {
+      ShowMessage(msg::kSettingFailed);
       return CInstallerApp::kStop;
     }
   }
@@ -251,7 +244,7 @@ int CheckTargetPaths(const CInstallerApp& app) {
     if (target.strPath.GetLength() >= kPathBufferSize) {
       CString strFileName(target.szBaseName);
       strFileName += kDicSuffix;
-      ShowStopFormatted(msg::kTargetPathTooLongFmt, strFileName);
+      ShowMessageFormatted(msg::kTargetPathTooLongFmt, strFileName);
       return CInstallerApp::kStop;
     }
   }
@@ -264,14 +257,14 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   const char* pszBaseName = target.szBaseName;
   const CString& strTarget = target.strPath;
 
-  const int nFound = app.m_store.FindInList(strTarget, DICLIST_REGISTERED);
+  const COptionDicStore::FindResult found = app.m_store.FindInList(strTarget, DICLIST_REGISTERED);
   // Not knowing whether a namesake is registered, the step could neither ask
   // the right question nor take the namesake out of the lists.
-  if (nFound < COptionDicStore::kNotListed) {
-    ShowStop(msg::kSettingFailed);
+  if (found == COptionDicStore::kFindNotReady) {
+    ShowMessage(msg::kSettingFailed);
     return CInstallerApp::kStop;
   }
-  const bool bRegistered = nFound != COptionDicStore::kNotListed;
+  const bool bRegistered = found != COptionDicStore::kNotListed;
   const int nFileState = app.ProbeTargetFile(strTarget);
 
   const char* pszQuestion = nullptr;
@@ -297,12 +290,12 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
       return released.Stop(strText);
     }
     if (!released.PutBack()) {
-      ShowStop(msg::kSettingFailed);
+      ShowMessage(msg::kSettingFailed);
       return CInstallerApp::kStop;
     }
   } catch (...) {
     // Running out of memory midway must not cost the user what was taken out.
-    if (!released.PutBack()) ShowStop(msg::kSettingFailed);
+    if (!released.PutBack()) ShowMessage(msg::kSettingFailed);
     throw;
   }
   return RegisterInPlaceOfNamesakes(app, plan);
@@ -312,8 +305,8 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
 
 int CInstallerApp::InstallDictionaries() {
   if (!CheckTargetPaths(*this)) return kStop;
-  if (PruneMissingRegistrations() != 0) {
-    ShowStop(msg::kRegisterFailed);
+  if (PruneMissingRegistrations() == kStop) {
+    ShowMessage(msg::kRegisterFailed);
     return kStop;
   }
   RemoveLeftoverCopies(m_strUserDicRoot);
@@ -328,22 +321,22 @@ int CInstallerApp::InstallDictionaries() {
 
 int CInstallerApp::PruneMissingRegistrations() {
   CStringArray registered;
-  if (m_store.ReadList(registered, DICLIST_REGISTERED) != 0) return 1;
+  if (m_store.ReadList(registered, DICLIST_REGISTERED) != COptionDicStore::kRead) return kStop;
 
   for (int i = 0; i < registered.GetSize(); ++i) {
     if (!RegisteredFileGone(registered[i])) continue;
-    const int nUnregistered = m_store.RemoveFromList(registered[i], DICLIST_REGISTERED);
-    if (!COptionDicStore::TidiedAsFarAsReadable(nUnregistered)) return 1;
+    const COptionDicStore::RewriteResult unregistered = m_store.RemoveFromList(registered[i], DICLIST_REGISTERED);
+    if (!COptionDicStore::TidiedAsFarAsReadable(unregistered)) return kStop;
     // An entry that could not be read may still register the path: its
     // enabled entry waits until the registration is surely gone.
-    if (nUnregistered != COptionDicStore::kRewritten) continue;
-    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) return 1;
+    if (unregistered != COptionDicStore::kRewritten) continue;
+    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) return kStop;
   }
   // A duplicate left by a failure is tidied here, or it would stay for good.
   if (COptionDicStore::HasDuplicates(registered) &&
       !COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveDuplicates(DICLIST_REGISTERED)))
-    return 1;
-  return 0;
+    return kStop;
+  return kGoOn;
 }
 
 int CInstallerApp::ProbeTargetFile(const char* pszPath) {

@@ -4,8 +4,7 @@
 #include "app/InstallerApp.h"
 #include "app/Messages.h"
 #include "framework/Afx.h"
-#include "install/ScopedHandles.h"
-#include "install/StepMessages.h"
+#include "winhost/ScopedHandles.h"
 
 namespace {
 
@@ -19,7 +18,7 @@ bool CanOpenForReading(const char* pszPath) {
 // Not being able to enable is a warning: the user can still pick the
 // dictionaries in the toolkit, so the run goes on.
 int WarnCannotEnable() {
-  ShowStop(msg::kCannotEnable);
+  ShowMessage(msg::kCannotEnable);
   return CInstallerApp::kGoOn;
 }
 
@@ -27,7 +26,7 @@ int WarnCannotEnable() {
 
 int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
   CStringArray enabled;
-  if (m_store.ReadList(enabled, DICLIST_ENABLED) != 0) return WarnCannotEnable();
+  if (m_store.ReadList(enabled, DICLIST_ENABLED) != COptionDicStore::kRead) return WarnCannotEnable();
 
   // A duplicate left by a failure must not take one of the places.
   if (COptionDicStore::HasDuplicates(enabled) &&
@@ -36,10 +35,10 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
   }
   for (int i = 0; i < enabled.GetSize(); ++i) {
     int bUnsure = 0;
-    const int nFound = m_store.FindInList(enabled[i], DICLIST_REGISTERED, &bUnsure);
+    const COptionDicStore::FindResult found = m_store.FindInList(enabled[i], DICLIST_REGISTERED, &bUnsure);
     // An entry whose registration could not be told is never dropped: it
     // must open like a registered one.
-    if (nFound != COptionDicStore::kNotListed || bUnsure) {
+    if (found != COptionDicStore::kNotListed || bUnsure) {
       if (!CanOpenForReading(enabled[i])) return WarnCannotEnable();
     } else if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(enabled[i], DICLIST_ENABLED))) {
       return WarnCannotEnable();
@@ -52,10 +51,10 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
       case COptionDicStore::kAlreadyListed:
         break;
       case COptionDicStore::kListFull:
-        ShowStop(msg::kEnableLimit);
+        ShowMessage(msg::kEnableLimit);
         return kGoOn;
       default:
-        ShowStop(msg::kSettingFailed);
+        ShowMessage(msg::kSettingFailed);
         return kStop;
     }
   }

@@ -8,22 +8,17 @@
 #include "app/InstallerApp.h"
 #include "app/Messages.h"
 #include "framework/Afx.h"
-#include "install/HostInstallPath.h"
-#include "install/ScopedHandles.h"
-#include "install/StepMessages.h"
+#include "winhost/HostInstallPath.h"
+#include "winhost/PathFacts.h"
+#include "winhost/ScopedHandles.h"
 
 namespace {
 
 const char kSourceFolderName[] = "option";
 const char kAllEntriesPattern[] = "\\*.*";
-const char kDicSuffix[] = ".dic";
-const int kDicSuffixLength = sizeof(kDicSuffix) - 1;
 const char kUserDicKind[] = "odic";
 const int kUserDicFlag = 1;
 const DWORD kSkippedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
-
-// Path buffers of the host hold 259 bytes and the NUL.
-const int kPathBufferSize = MAX_PATH;
 
 char FoldAsciiLower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
 
@@ -48,7 +43,7 @@ int CInstallerApp::CheckHostInstalled() {
   CString strInstallPath;
   if (!ReadInstallPath(strInstallPath)) return kStop;
   if (!m_store.IsReady()) {
-    ShowStop(msg::kHostInvalid);
+    ShowMessage(msg::kHostInvalid);
     return kStop;
   }
   return kGoOn;
@@ -60,7 +55,7 @@ int CInstallerApp::ReadInstallPath(CString& strPath) {
   if (ReadHostInstallPath(szValue)) strPath = szValue;
 
   if (strPath.IsEmpty()) {
-    ShowStop(msg::kHostNotInstalled);
+    ShowMessage(msg::kHostNotInstalled);
     return kStop;
   }
   m_strInstallPath = strPath;
@@ -78,7 +73,7 @@ int CInstallerApp::PrepareSources() {
   m_strUserDicRoot.ReleaseBuffer(nRootLength < kPathBufferSize ? nRootLength : 0);
 
   if (nResult == 0 || m_strUserDicRoot.IsEmpty()) {
-    ShowStop(msg::kNoUserDicRoot);
+    ShowMessage(msg::kNoUserDicRoot);
     return kStop;
   }
   return kGoOn;
@@ -92,7 +87,7 @@ int CInstallerApp::GetSourceFolder(CString& strFolder) {
   // its NUL): no folder can be derived from it.
   strFolder.ReleaseBuffer(nModule < static_cast<DWORD>(kPathBufferSize) ? static_cast<int>(nModule) : 0);
   if (strFolder.IsEmpty()) {
-    ShowStop(msg::kOutOfMemory);
+    ShowMessage(msg::kOutOfMemory);
     return kStop;
   }
 
@@ -111,7 +106,7 @@ int CInstallerApp::GetSourceFolder(CString& strFolder) {
   }
   if (!bBuilt) {
     strFolder.Empty();
-    ShowStop(msg::kOutOfMemory);
+    ShowMessage(msg::kOutOfMemory);
     return kStop;
   }
   strFolder += kSourceFolderName;
@@ -136,7 +131,7 @@ int CInstallerApp::CollectSourceDics(CStringArray& list) {
     if (strFolder.GetLength() + 1 + static_cast<int>(strlen(findData.cFileName)) >= kPathBufferSize) {
       find.Close();
       list.RemoveAll();
-      ShowStopFormatted(msg::kSourcePathTooLongFmt, findData.cFileName);
+      ShowMessageFormatted(msg::kSourcePathTooLongFmt, findData.cFileName);
       return kStop;
     }
     CString strPath;
@@ -150,11 +145,11 @@ int CInstallerApp::CollectSourceDics(CStringArray& list) {
   // out the rest.
   if (dwListingEnd != ERROR_NO_MORE_FILES) {
     list.RemoveAll();
-    ShowStop(msg::kSourceListFailed);
+    ShowMessage(msg::kSourceListFailed);
     return kStop;
   }
   if (list.IsEmpty()) {
-    ShowStop(msg::kNoSourceDics);
+    ShowMessage(msg::kNoSourceDics);
     return kStop;
   }
   return kGoOn;

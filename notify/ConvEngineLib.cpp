@@ -2,10 +2,10 @@
 
 #include <string.h>
 
-#include "install/HostInstallPath.h"
-#include "install/ScopedHandles.h"
-#include "store/BindEntryPoint.h"
-#include "store/HostLibrary.h"
+#include "winhost/BindEntryPoint.h"
+#include "winhost/HostInstallPath.h"
+#include "winhost/HostLibrary.h"
+#include "winhost/ScopedHandles.h"
 
 namespace {
 
@@ -50,27 +50,23 @@ bool PackList(const CStringArray& list, BYTE* pBuffer, size_t* pUsed) {
 
 }  // namespace
 
-CConvEngineLib::CConvEngineLib() : m_hEngineLib(nullptr) { Load(); }
+CConvEngineLib::CConvEngineLib() { Load(); }
 
 CConvEngineLib::~CConvEngineLib() { Unload(); }
 
 int CConvEngineLib::Load() {
-  if (m_hEngineLib != nullptr) return 1;
+  if (m_engineLib.IsValid()) return 1;
   char szPath[MAX_PATH];
   if (!GetEnginePath(szPath)) return 0;
   // What the engine imports comes from its own folder and the system folder.
-  m_hEngineLib = LoadLibraryByFullPath(szPath);
-  return m_hEngineLib != nullptr ? 1 : 0;
+  m_engineLib.Reset(LoadLibraryByFullPath(szPath));
+  return m_engineLib.IsValid() ? 1 : 0;
 }
 
-void CConvEngineLib::Unload() {
-  if (m_hEngineLib == nullptr) return;
-  FreeLibrary(m_hEngineLib);
-  m_hEngineLib = nullptr;
-}
+void CConvEngineLib::Unload() { m_engineLib.Close(); }
 
 int CConvEngineLib::SendDictionaryList(const CStringArray& enabled, const CStringArray& assistant) {
-  if (m_hEngineLib == nullptr) return kNotLoaded;
+  if (!m_engineLib.IsValid()) return kNotLoaded;
 
   CScopedGlobal block(GlobalAlloc(GPTR, kBlockSize));
   if (!block.IsValid()) return kNoRoom;
@@ -90,7 +86,7 @@ int CConvEngineLib::SendDictionaryList(const CStringArray& enabled, const CStrin
   if (!PackList(enabled, pBuffer, &cbUsed) || !PackList(assistant, pBuffer, &cbUsed)) return kNoRoom;
 
   PutWord(pBlock, kLayoutOffset, kLayoutValue);
-  const PFN_EngineTop pfnTop = BindEntryPoint<PFN_EngineTop>(m_hEngineLib, kEntryPoint);
+  const PFN_EngineTop pfnTop = BindEntryPoint<PFN_EngineTop>(m_engineLib.Get(), kEntryPoint);
   if (pfnTop == nullptr) return kNoEntryPoint;
   const DWORD dwStatus = static_cast<DWORD>(pfnTop(kEngineCommand, pBlock));
   return (dwStatus & kEngineStatusMask) == 0 ? kAccepted : kRefused;

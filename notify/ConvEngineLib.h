@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "framework/Afx.h"
+#include "winhost/ScopedHandles.h"
 
 class CConvEngineLib {
  public:
@@ -36,5 +37,5 @@ class CConvEngineLib {
   int SendDictionaryList(const CStringArray& enabled, const CStringArray& assistant);
 
  private:
-  HMODULE m_hEngineLib;
+  CScopedLibrary m_engineLib;
 };

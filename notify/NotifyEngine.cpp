@@ -5,7 +5,7 @@ int CInstallerApp::NotifyEngine() {
   CStringArray enabled;
   CStringArray assistant;
   // Both lists are read first, so an unreadable store never loads the engine.
-  if (m_store.ReadList(enabled, DICLIST_ENABLED) != 0) return 0;
+  if (m_store.ReadList(enabled, DICLIST_ENABLED) != COptionDicStore::kRead) return 0;
   if (m_store.ReadAssistantDics(assistant) != 0) return 0;
 
   CConvEngineLib engine;

@@ -2,9 +2,10 @@
 
 #include <cstring>
 
-#include "store/BindEntryPoint.h"
-#include "store/HostLibrary.h"
 #include "store/OptionDicStoreInternal.h"
+#include "winhost/BindEntryPoint.h"
+#include "winhost/HostLibrary.h"
+#include "winhost/PathCompare.h"
 
 namespace {
 
@@ -36,7 +37,6 @@ CString OptionDicPath(const char* pszName) {
 
 COptionDicStore::COptionDicStore()
     : m_bOutOfMemory(false),
-      m_hLibrary(nullptr),
       m_pfnGenerateUserDicRootPath(nullptr),
       m_pfnGetRegValue(nullptr),
       m_pfnSetRegValue(nullptr),
@@ -59,18 +59,17 @@ void COptionDicStore::Bind() {
   // anything a browser downloaded. A search that fails loads nothing.
   CString strPath;
   if (FindLibraryOutsideProgramFolder(kCommonLibraryFile, strPath) != kLibraryFound) return;
-  m_hLibrary = LoadLibraryByFullPath(strPath);
-  if (!m_hLibrary) return;
-  m_pfnGenerateUserDicRootPath =
-      BindEntryPoint<PFN_GenerateUserDicRootPath>(m_hLibrary, kExportGenerateUserDicRootPath);
-  m_pfnGetRegValue = BindEntryPoint<PFN_GetRegValue>(m_hLibrary, kExportGetRegValue);
-  m_pfnSetRegValue = BindEntryPoint<PFN_SetRegValue>(m_hLibrary, kExportSetRegValue);
-  m_pfnDeleteRegKeyData = BindEntryPoint<PFN_DeleteRegKeyData>(m_hLibrary, kExportDeleteRegKeyData);
+  m_library.Reset(LoadLibraryByFullPath(strPath));
+  const HMODULE hLibrary = m_library.Get();
+  if (!hLibrary) return;
+  m_pfnGenerateUserDicRootPath = BindEntryPoint<PFN_GenerateUserDicRootPath>(hLibrary, kExportGenerateUserDicRootPath);
+  m_pfnGetRegValue = BindEntryPoint<PFN_GetRegValue>(hLibrary, kExportGetRegValue);
+  m_pfnSetRegValue = BindEntryPoint<PFN_SetRegValue>(hLibrary, kExportSetRegValue);
+  m_pfnDeleteRegKeyData = BindEntryPoint<PFN_DeleteRegKeyData>(hLibrary, kExportDeleteRegKeyData);
 }
 
 void COptionDicStore::Unbind() {
-  if (m_hLibrary) FreeLibrary(m_hLibrary);
-  m_hLibrary = nullptr;
+  m_library.Close();
   m_pfnGenerateUserDicRootPath = nullptr;
   m_pfnGetRegValue = nullptr;
   m_pfnSetRegValue = nullptr;
@@ -80,7 +79,8 @@ void COptionDicStore::Unbind() {
 int COptionDicStore::RanOutOfMemory() const { return m_bOutOfMemory ? 1 : 0; }
 
 int COptionDicStore::IsReady() const {
-  return m_hLibrary && m_pfnGenerateUserDicRootPath && m_pfnGetRegValue && m_pfnSetRegValue && m_pfnDeleteRegKeyData
+  return m_library.IsValid() && m_pfnGenerateUserDicRootPath && m_pfnGetRegValue && m_pfnSetRegValue &&
+                 m_pfnDeleteRegKeyData
              ? 1
              : 0;
 }
@@ -97,8 +97,8 @@ int COptionDicStore::CallGet(const char* pszPath, DWORD dwType, void* pData, DWO
 int COptionDicStore::GetPathValue(const char* pszValuePath, CString& strValue) {
   // One byte beyond the offered capacity keeps the text terminated whatever
   // the library writes.
-  char szValue[kStorePathBufferSize + 1] = {0};
-  DWORD cbCapacity = kStorePathBufferSize;
+  char szValue[kPathBufferSize + 1] = {0};
+  DWORD cbCapacity = kPathBufferSize;
   const int result = CallGet(pszValuePath, REG_SZ, szValue, &cbCapacity);
   if (result == kStoreOk) strValue = szValue;
   return result;
@@ -160,4 +160,12 @@ int COptionDicStore::ReadAssistantDics(CStringArray& list) {
   if (result != kStoreOk) return kStoreFailed;
   list.Add(strPath);
   return kStoreOk;
+}
+
+int COptionDicStore::NormalizePath(const char* pszSource, char* pszDest) {
+  return NormalizeHostPath(pszSource, pszDest);
+}
+
+int COptionDicStore::ComparePaths(const char* pszFirst, const char* pszSecond) {
+  return CompareHostPaths(pszFirst, pszSecond);
 }

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "framework/Afx.h"
+#include "winhost/ScopedHandles.h"
 
 // Selector of the list a list operation works on (bEnabledList).
-#define DICLIST_REGISTERED 0
-#define DICLIST_ENABLED 1
+enum DicListSelector { DICLIST_REGISTERED = 0, DICLIST_ENABLED = 1 };
 
 struct CStoredList;
 
@@ -64,25 +64,29 @@ class COptionDicStore {
   // ---- Dictionary lists ----
   // Every reader passes over an entry the library cannot read, as over a
   // gap; only a rewrite, which could not write it back, stops at one.
-  enum FindResult { kNotListed = 0, kSameFileNameListed = 1, kPathListed = 2 };
-  enum AddResult { kAdded = 0, kAlreadyListed = 1, kListFull = 2, kAddFailed = 3 };
+  // Each operation's results; -1 is always "not ready".
+  enum FindResult { kFindNotReady = -1, kNotListed = 0, kSameFileNameListed = 1, kPathListed = 2 };
+  enum AddResult { kAddNotReady = -1, kAdded = 0, kAlreadyListed = 1, kListFull = 2, kAddFailed = 3 };
   enum RewriteResult {
+    kRewriteNotReady = -1,
     kRewritten = 0,
+    kRewriteCountTooLarge = 1,       // nothing changed
     kRewrittenAroundUnreadable = 2,  // entries that cannot be read, which may match, stay where they are
     kRewriteFailed = -2,
     kUnreadableInTheWay = -3,  // one would have to move: nothing changed
   };
+  enum ReadResult { kReadNotReady = -1, kRead = 0, kReadCountTooLarge = 1, kReadFailed = -2 };
 
   // 2 an entry equals the path; 1 none does, but one has the same file
   // name; 0 neither (also when there is no count). Entries that cannot be
   // read are passed over; then, and when the count cannot be read, it sets
   // *pbUnsure (if given) to 1, since a missed entry may equal the path.
-  int FindInList(const char* pszPath, int bEnabledList, int* pbUnsure = nullptr);
+  FindResult FindInList(const char* pszPath, int bEnabledList, int* pbUnsure = nullptr);
   // 0 appended (a list without a count starts at entry 1); 1 already listed,
   // nothing written; 2 list full; 3 the count could not be read or a write
   // failed. An equal entry that cannot be read is not seen, so a failed
   // read may leave a duplicate.
-  int AddToList(const char* pszPath, int bEnabledList);
+  AddResult AddToList(const char* pszPath, int bEnabledList);
   // With pRemoved: name mode, every entry with the path's file name moves to
   // the end of *pRemoved. Without: path mode, entries equal to the path are
   // dropped. 0 done; 2 done, but entries that cannot be read (one of which
@@ -94,25 +98,25 @@ class COptionDicStore {
   // Whatever fails, every kept entry stays listed and the count covers only
   // values that exist; a duplicate or the removed entry itself may stay
   // listed. Deleting an entry the library reports absent counts as done.
-  int RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved = nullptr);
+  RewriteResult RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved = nullptr);
   // Name mode that keeps the entries equal to the path, so that a namesake
   // elsewhere can leave without the path itself ever being unlisted. Writes
   // nothing when no entry moves. Results as RemoveFromList.
-  int RemoveNamesakes(const char* pszPath, int bEnabledList, CStringArray& removed);
-  // 1 when a tidying rewrite (pruning, dropping strays, collapsing
+  RewriteResult RemoveNamesakes(const char* pszPath, int bEnabledList, CStringArray& removed);
+  // True when a tidying rewrite (pruning, dropping strays, collapsing
   // duplicates) did what the readable entries allowed: 0, 2 or -3. What an
   // unreadable entry keeps in place waits for a later run.
-  static int TidiedAsFarAsReadable(int nRewriteResult);
+  static bool TidiedAsFarAsReadable(RewriteResult result);
   // Drops every entry equal to an earlier one, keeping the first; results
   // and guarantees as RemoveFromList.
-  int RemoveDuplicates(int bEnabledList);
-  // 1 when two entries of the list are equal paths.
-  static int HasDuplicates(const CStringArray& list);
+  RewriteResult RemoveDuplicates(int bEnabledList);
+  // True when two entries of the list are equal paths.
+  static bool HasDuplicates(const CStringArray& list);
   // 0 the readable entries in order, gaps and entries that cannot be read
   // skipped, empty when there is no count; 1 stored count above 65535, list
   // empty; -2 the count could not be read for another reason than its
   // absence, list empty.
-  int ReadList(CStringArray& list, int bEnabledList);
+  ReadResult ReadList(CStringArray& list, int bEnabledList);
 
   // ---- Path comparison ----
   // 0 equal after folding; 1 the first is 260 bytes or longer or cannot be
@@ -131,11 +135,11 @@ class COptionDicStore {
   int CallSetString(const char* pszPath, const char* pszValue);
   int CallDelete(const char* pszPath);
   // RemoveFromList and RemoveNamesakes.
-  int RemoveEntries(const char* pszPath, int bEnabledList, CStringArray* pRemoved, bool bKeepPath);
+  RewriteResult RemoveEntries(const char* pszPath, int bEnabledList, CStringArray* pRemoved, bool bKeepPath);
   // Every position the count covers, read or not.
-  int ReadStoredList(int bEnabledList, CStoredList& stored);
+  ReadResult ReadStoredList(int bEnabledList, CStoredList& stored);
   // Writes the list without the entries marked in drop.
-  int Rewrite(int bEnabledList, const CStoredList& stored, const std::vector<bool>& drop);
+  RewriteResult Rewrite(int bEnabledList, const CStoredList& stored, const std::vector<bool>& drop);
   // A text of up to 259 bytes at the library's path pszValuePath (not only
   // below "OptionDic") into strValue, left untouched unless the read
   // succeeded. The library's result passed through.
@@ -144,7 +148,7 @@ class COptionDicStore {
   void Unbind();
 
   bool m_bOutOfMemory;
-  HMODULE m_hLibrary;
+  CScopedLibrary m_library;
   PFN_GenerateUserDicRootPath m_pfnGenerateUserDicRootPath;
   PFN_GetRegValue m_pfnGetRegValue;
   PFN_SetRegValue m_pfnSetRegValue;

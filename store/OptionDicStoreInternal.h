@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "framework/Afx.h"
+#include "winhost/PathFacts.h"
 
 const int kStoreOk = 0;
 const int kStoreNotReady = -1;
@@ -14,9 +15,6 @@ const int kStoreFailed = -2;
 // The library's read results for "nothing there": no such key, no such value.
 const int kLibAbsentKey = 1;
 const int kLibAbsentValue = 2;
-
-// Reading buffers and compared paths: 260 bytes with the terminating NUL.
-const int kStorePathBufferSize = MAX_PATH;
 
 inline bool IsAbsentResult(int result) { return result == kLibAbsentKey || result == kLibAbsentValue; }
 

@@ -7,8 +7,19 @@
 
 namespace {
 
-// ReadList and RemoveFromList
-const int kCountTooLarge = 1;
+// A rewrite that could not read its list answers with the read's result.
+COptionDicStore::RewriteResult AsRewriteResult(COptionDicStore::ReadResult result) {
+  switch (result) {
+    case COptionDicStore::kReadNotReady:
+      return COptionDicStore::kRewriteNotReady;
+    case COptionDicStore::kReadCountTooLarge:
+      return COptionDicStore::kRewriteCountTooLarge;
+    case COptionDicStore::kRead:
+      return COptionDicStore::kRewritten;
+    default:
+      return COptionDicStore::kRewriteFailed;
+  }
+}
 
 // No list ever holds more; a stored count beyond this is not believed.
 const DWORD kMaxStoredCount = 65535;
@@ -53,7 +64,7 @@ bool SamePath(const char* pszFirst, const char* pszSecond) {
 std::vector<bool> LaterDuplicates(const CStringArray& entries, const std::vector<bool>& readable) {
   std::vector<std::string> folded(entries.GetSize());
   std::vector<int> order;
-  char szFolded[kStorePathBufferSize];
+  char szFolded[kPathBufferSize];
   for (int i = 0; i < entries.GetSize(); ++i) {
     if (!readable[i] || !COptionDicStore::NormalizePath(entries[i], szFolded)) continue;
     folded[i] = szFolded;
@@ -82,9 +93,9 @@ struct CStoredList {
   bool IsRead(int i) const { return slots[i] == kRead; }
 };
 
-int COptionDicStore::FindInList(const char* pszPath, int bEnabledList, int* pbUnsure) {
+COptionDicStore::FindResult COptionDicStore::FindInList(const char* pszPath, int bEnabledList, int* pbUnsure) {
   if (pbUnsure) *pbUnsure = 0;
-  if (!IsReady()) return kStoreNotReady;
+  if (!IsReady()) return kFindNotReady;
   const DicListNames& names = LookupNames(bEnabledList);
   CString fileName = FileNameOf(pszPath);
 
@@ -112,9 +123,9 @@ int COptionDicStore::FindInList(const char* pszPath, int bEnabledList, int* pbUn
   return bSameName ? kSameFileNameListed : kNotListed;
 }
 
-int COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
+COptionDicStore::AddResult COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
   const DicListNames& names = WriterNames(bEnabledList);
-  if (!IsReady()) return kStoreNotReady;
+  if (!IsReady()) return kAddNotReady;
   if (FindInList(pszPath, bEnabledList) == kPathListed) return kAlreadyListed;
 
   DWORD dwCount = 0;
@@ -138,19 +149,22 @@ int COptionDicStore::AddToList(const char* pszPath, int bEnabledList) {
   return kAdded;
 }
 
-int COptionDicStore::RemoveFromList(const char* pszPath, int bEnabledList, CStringArray* pRemoved) {
+COptionDicStore::RewriteResult COptionDicStore::RemoveFromList(const char* pszPath, int bEnabledList,
+                                                               CStringArray* pRemoved) {
   return RemoveEntries(pszPath, bEnabledList, pRemoved, false);
 }
 
-int COptionDicStore::RemoveNamesakes(const char* pszPath, int bEnabledList, CStringArray& removed) {
+COptionDicStore::RewriteResult COptionDicStore::RemoveNamesakes(const char* pszPath, int bEnabledList,
+                                                                CStringArray& removed) {
   return RemoveEntries(pszPath, bEnabledList, &removed, true);
 }
 
-int COptionDicStore::RemoveEntries(const char* pszPath, int bEnabledList, CStringArray* pRemoved, bool bKeepPath) {
-  if (!IsReady()) return kStoreNotReady;
+COptionDicStore::RewriteResult COptionDicStore::RemoveEntries(const char* pszPath, int bEnabledList,
+                                                              CStringArray* pRemoved, bool bKeepPath) {
+  if (!IsReady()) return kRewriteNotReady;
   CStoredList stored;
-  const int result = ReadStoredList(bEnabledList, stored);
-  if (result != kStoreOk) return result;
+  const ReadResult result = ReadStoredList(bEnabledList, stored);
+  if (result != kRead) return AsRewriteResult(result);
 
   CString fileName = FileNameOf(pszPath);
   std::vector<bool> drop(stored.slots.size(), false);
@@ -175,39 +189,40 @@ int COptionDicStore::RemoveEntries(const char* pszPath, int bEnabledList, CStrin
   for (int i = 0; i < stored.entries.GetSize(); ++i) {
     if (drop[i]) pRemoved->Add(stored.entries[i]);
   }
-  const int nRewrite = Rewrite(bEnabledList, stored, drop);
+  const RewriteResult nRewrite = Rewrite(bEnabledList, stored, drop);
   if (nRewrite == kUnreadableInTheWay) pRemoved->RemoveAt(nBefore, pRemoved->GetSize() - nBefore);
   return nRewrite;
 }
 
-int COptionDicStore::RemoveDuplicates(int bEnabledList) {
-  if (!IsReady()) return kStoreNotReady;
+COptionDicStore::RewriteResult COptionDicStore::RemoveDuplicates(int bEnabledList) {
+  if (!IsReady()) return kRewriteNotReady;
   CStoredList stored;
-  const int result = ReadStoredList(bEnabledList, stored);
-  if (result != kStoreOk) return result;
+  const ReadResult result = ReadStoredList(bEnabledList, stored);
+  if (result != kRead) return AsRewriteResult(result);
   std::vector<bool> readable(stored.slots.size());
   for (size_t i = 0; i < readable.size(); ++i) readable[i] = stored.IsRead(static_cast<int>(i));
   return Rewrite(bEnabledList, stored, LaterDuplicates(stored.entries, readable));
 }
 
-int COptionDicStore::TidiedAsFarAsReadable(int nRewriteResult) {
-  return nRewriteResult == kRewritten || nRewriteResult == kRewrittenAroundUnreadable ||
-         nRewriteResult == kUnreadableInTheWay;
+bool COptionDicStore::TidiedAsFarAsReadable(RewriteResult result) {
+  return result == kRewritten || result == kRewrittenAroundUnreadable || result == kUnreadableInTheWay;
 }
 
-int COptionDicStore::HasDuplicates(const CStringArray& list) {
+bool COptionDicStore::HasDuplicates(const CStringArray& list) {
   const std::vector<bool> later = LaterDuplicates(list, std::vector<bool>(list.GetSize(), true));
-  return std::find(later.begin(), later.end(), true) != later.end() ? 1 : 0;
+  return std::find(later.begin(), later.end(), true) != later.end();
 }
 
-int COptionDicStore::Rewrite(int bEnabledList, const CStoredList& stored, const std::vector<bool>& drop) {
+COptionDicStore::RewriteResult COptionDicStore::Rewrite(int bEnabledList, const CStoredList& stored,
+                                                        const std::vector<bool>& drop) {
   const DicListNames& names = WriterNames(bEnabledList);
   const int nStored = stored.entries.GetSize();
   // Everything before the first gap or dropped entry stays where it is,
   // entries that cannot be read among it too.
-  const int nDone = std::find(stored.slots.begin(), stored.slots.end(), CStoredList::kUnreadable) == stored.slots.end()
-                        ? kRewritten
-                        : kRewrittenAroundUnreadable;
+  const RewriteResult nDone =
+      std::find(stored.slots.begin(), stored.slots.end(), CStoredList::kUnreadable) == stored.slots.end()
+          ? kRewritten
+          : kRewrittenAroundUnreadable;
   int nFirst = 0;
   while (nFirst < nStored && stored.slots[nFirst] != CStoredList::kAbsent && !drop[nFirst]) ++nFirst;
   if (nFirst == nStored) return nDone;
@@ -246,29 +261,29 @@ int COptionDicStore::Rewrite(int bEnabledList, const CStoredList& stored, const 
   return nDone;
 }
 
-int COptionDicStore::ReadList(CStringArray& list, int bEnabledList) {
-  if (!IsReady()) return kStoreNotReady;
+COptionDicStore::ReadResult COptionDicStore::ReadList(CStringArray& list, int bEnabledList) {
+  if (!IsReady()) return kReadNotReady;
   list.RemoveAll();
   CStoredList stored;
-  const int result = ReadStoredList(bEnabledList, stored);
-  if (result != kStoreOk) return result;
+  const ReadResult result = ReadStoredList(bEnabledList, stored);
+  if (result != kRead) return result;
   for (int i = 0; i < stored.entries.GetSize(); ++i) {
     if (stored.IsRead(i)) list.Add(stored.entries[i]);
   }
-  return kStoreOk;
+  return kRead;
 }
 
-int COptionDicStore::ReadStoredList(int bEnabledList, CStoredList& stored) {
+COptionDicStore::ReadResult COptionDicStore::ReadStoredList(int bEnabledList, CStoredList& stored) {
   const DicListNames& names = WriterNames(bEnabledList);
-  if (!IsReady()) return kStoreNotReady;
+  if (!IsReady()) return kReadNotReady;
 
   DWORD dwCount = 0;
   const int nCountRead = GetDword(names.pszCount, &dwCount);
-  if (IsAbsentResult(nCountRead)) return kStoreOk;
+  if (IsAbsentResult(nCountRead)) return kRead;
   // A count the library failed to read is not an empty list: a rewrite based
   // on it would wipe the stored list, an append would start it over.
-  if (nCountRead != kStoreOk) return kStoreFailed;
-  if (dwCount > kMaxStoredCount) return kCountTooLarge;
+  if (nCountRead != kStoreOk) return kReadFailed;
+  if (dwCount > kMaxStoredCount) return kReadCountTooLarge;
 
   CString entry;
   for (DWORD k = 1; k <= dwCount; ++k) {
@@ -281,5 +296,5 @@ int COptionDicStore::ReadStoredList(int bEnabledList, CStoredList& stored) {
       stored.slots.push_back(IsAbsentResult(nRead) ? CStoredList::kAbsent : CStoredList::kUnreadable);
     }
   }
-  return kStoreOk;
+  return kRead;
 }

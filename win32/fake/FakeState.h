@@ -286,6 +286,12 @@ inline auto Enter(const char* api) {
 // ---- Shared window plumbing ------------------------------------------------
 Window* FindWindowObject(HWND hwnd);
 Window* FindProgramWindow(HWND hwnd);
+// w, or null with ERROR_INVALID_WINDOW_HANDLE, as a call given a handle it
+// does not know answers.
+inline Window* WindowOrError(Window* w) {
+  if (w == nullptr) SetError(ERROR_INVALID_WINDOW_HANDLE);
+  return w;
+}
 // Delivers a message as SendMessageA does, without recording a call.
 LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

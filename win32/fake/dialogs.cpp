@@ -182,22 +182,16 @@ BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
 
 BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
   FAKE_CALL(hDlg, nIDButton, uCheck) return FALSE;
-  Window* w = FindProgramWindow(hDlg);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* w = WindowOrError(FindProgramWindow(hDlg));
+  if (w == nullptr) return FALSE;
   w->checks[nIDButton] = uCheck;
   return TRUE;
 }
 
 UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton) {
   FAKE_CALL(hDlg, nIDButton) return 0;
-  Window* w = FindProgramWindow(hDlg);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* w = WindowOrError(FindProgramWindow(hDlg));
+  if (w == nullptr) return 0;
   auto it = w->checks.find(nIDButton);
   return it == w->checks.end() ? BST_UNCHECKED : it->second;
 }

@@ -9,11 +9,8 @@ namespace fakewin {
 namespace internal {
 
 LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Window* w = FindWindowObject(hwnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* w = WindowOrError(FindWindowObject(hwnd));
+  if (w == nullptr) return 0;
   if (w->foreign) {
     S().sent[hwnd].push_back(SentMessage{hwnd, msg, wParam, lParam, false, 0, 0});
     if (w->hung) {
@@ -62,11 +59,8 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 LRESULT WINAPI SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT fuFlags, UINT uTimeout,
                                    PDWORD_PTR lpdwResult) {
   FAKE_CALL(hWnd, Msg, wParam, lParam, fuFlags, uTimeout) return 0;
-  Window* w = FindWindowObject(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* w = WindowOrError(FindWindowObject(hWnd));
+  if (w == nullptr) return 0;
   LRESULT result = 0;
   if (w->foreign) {
     State& st = S();

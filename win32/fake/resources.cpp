@@ -68,11 +68,8 @@ using namespace fakewin::internal;
 
 BOOL WINAPI SetMenu(HWND hWnd, HMENU hMenu) {
   FAKE_CALL(hWnd, hMenu) return FALSE;
-  Window* w = FindProgramWindow(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* w = WindowOrError(FindProgramWindow(hWnd));
+  if (w == nullptr) return FALSE;
   if (w->style & WS_CHILD) {
     SetError(ERROR_INVALID_PARAMETER);  // child windows cannot have menus
     return FALSE;
@@ -87,11 +84,8 @@ BOOL WINAPI SetMenu(HWND hWnd, HMENU hMenu) {
 
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
   FAKE_CALL(hWnd, bRevert) return nullptr;
-  Window* w = FindProgramWindow(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
+  Window* w = WindowOrError(FindProgramWindow(hWnd));
+  if (w == nullptr) return nullptr;
   if (bRevert) {
     if (w->sysMenu) S().menus.erase(w->sysMenu);
     w->sysMenu = nullptr;

@@ -302,11 +302,8 @@ HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* titl
 }
 
 BOOL DestroyWindowInternal(HWND hwnd) {
-  Window* w = Alive(hwnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* w = WindowOrError(Alive(hwnd));
+  if (w == nullptr) return FALSE;
   if (w->foreign) {
     SetError(ERROR_ACCESS_DENIED);
     return FALSE;
@@ -325,11 +322,8 @@ BOOL DestroyWindowInternal(HWND hwnd) {
 }
 
 BOOL EnableWindowInternal(HWND hwnd, BOOL enable) {
-  Window* w = Alive(hwnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* w = WindowOrError(Alive(hwnd));
+  if (w == nullptr) return FALSE;
   bool wasDisabled = (w->style & WS_DISABLED) != 0;
   if (wasDisabled == !enable) return wasDisabled ? TRUE : FALSE;
   if (enable) {
@@ -542,11 +536,8 @@ BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lPa
 
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
   FAKE_CALL(hWnd, nMaxCount) return 0;
-  Window* w = Alive(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* w = WindowOrError(Alive(hWnd));
+  if (w == nullptr) return 0;
   if (lpString == nullptr || nMaxCount <= 0) return 0;
   // The program's own windows answer WM_GETTEXT; another process's caption
   // is read without asking it, so a hung window does not block.
@@ -559,11 +550,8 @@ int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
   FAKE_CALL(hWnd, lpString) return FALSE;
-  Window* w = Alive(hWnd);
-  if (w == nullptr) {
-    SetError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* w = WindowOrError(Alive(hWnd));
+  if (w == nullptr) return FALSE;
   if (w->foreign) {
     w->title = lpString ? lpString : "";
     return TRUE;
@@ -762,11 +750,8 @@ HWND WINAPI SetFocus(HWND hWnd) {
   FAKE_CALL(hWnd) return nullptr;
   State& st = S();
   if (hWnd != nullptr) {
-    Window* w = Alive(hWnd);
-    if (w == nullptr) {
-      SetError(ERROR_INVALID_WINDOW_HANDLE);
-      return nullptr;
-    }
+    Window* w = WindowOrError(Alive(hWnd));
+    if (w == nullptr) return nullptr;
     if (w->foreign || (w->style & WS_DISABLED)) return nullptr;
   }
   HWND old = st.focus;

@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-#include "store/HostLibrary.h"
+#include "winhost/HostLibrary.h"
 
 namespace testhost {
 namespace {

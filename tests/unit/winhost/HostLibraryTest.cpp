@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "store/HostLibrary.h"
+#include "winhost/HostLibrary.h"
 #include "store/OptionDicStore.h"
 #include "support/FakeHost.h"
 

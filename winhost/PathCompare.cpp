@@ -1,8 +1,11 @@
+#include "winhost/PathCompare.h"
+
+#include <windows.h>
+
 #include <cstring>
 
 #include "framework/AfxMbPath.h"
-#include "store/OptionDicStore.h"
-#include "store/OptionDicStoreInternal.h"
+#include "winhost/PathFacts.h"
 
 namespace {
 
@@ -24,12 +27,12 @@ const BYTE kAsciiCaseDistance = 'a' - 'A';
 
 static_assert(sizeof(OSVERSIONINFOA) == 148, "the version query expects the 148-byte structure");
 
-// Shared by all calls, which is why ComparePaths is not reentrant.
-char s_szFirst[kStorePathBufferSize];
-char s_szSecond[kStorePathBufferSize];
+// Shared by all calls, which is why CompareHostPaths is not reentrant.
+char s_szFirst[kPathBufferSize];
+char s_szSecond[kPathBufferSize];
 
 // Bounded, so paths of any length are safe.
-bool IsTooLong(const char* psz) { return strnlen(psz, kStorePathBufferSize) >= kStorePathBufferSize; }
+bool IsTooLong(const char* psz) { return strnlen(psz, kPathBufferSize) >= kPathBufferSize; }
 
 bool PlatformFoldsFullWidth() {
   OSVERSIONINFOA info;
@@ -43,7 +46,7 @@ bool PlatformFoldsFullWidth() {
 
 }  // namespace
 
-int COptionDicStore::NormalizePath(const char* pszSource, char* pszDest) {
+int NormalizeHostPath(const char* pszSource, char* pszDest) {
   if (!pszSource || IsTooLong(pszSource)) return kNotNormalized;
   const bool bFoldFullWidth = PlatformFoldsFullWidth();
 
@@ -72,15 +75,15 @@ int COptionDicStore::NormalizePath(const char* pszSource, char* pszDest) {
   return kNormalized;
 }
 
-int COptionDicStore::ComparePaths(const char* pszFirst, const char* pszSecond) {
+int CompareHostPaths(const char* pszFirst, const char* pszSecond) {
   const int kFirstUnusable = 1;
   const int kSecondUnusable = -1;
   if (!pszFirst || IsTooLong(pszFirst)) return kFirstUnusable;
   if (!pszSecond || IsTooLong(pszSecond)) return kSecondUnusable;
   std::memset(s_szFirst, 0, sizeof(s_szFirst));
   std::memset(s_szSecond, 0, sizeof(s_szSecond));
-  if (!NormalizePath(pszFirst, s_szFirst)) return kFirstUnusable;
-  if (!NormalizePath(pszSecond, s_szSecond)) return kSecondUnusable;
+  if (!NormalizeHostPath(pszFirst, s_szFirst)) return kFirstUnusable;
+  if (!NormalizeHostPath(pszSecond, s_szSecond)) return kSecondUnusable;
   int order = AfxMbsCompare(s_szFirst, s_szSecond);
   if (order == 0) return 0;
   return order > 0 ? 1 : -1;

@@ -18,6 +18,11 @@ class CScopedHandleT {
 
   bool IsValid() const { return Traits::IsValid(m_h); }
   Handle Get() const { return m_h; }
+  // Closes what it held and takes h.
+  void Reset(Handle h) {
+    Close();
+    m_h = h;
+  }
   void Close() {
     if (!Traits::IsValid(m_h)) return;
     if constexpr (Traits::kKeepsLastError) {
@@ -71,7 +76,17 @@ struct CGlobalTraits {
   static void Close(Handle h) { GlobalFree(h); }
 };
 
+// LoadLibrary*: null on failure; freed with FreeLibrary.
+struct CLibraryTraits {
+  typedef HMODULE Handle;
+  static constexpr bool kKeepsLastError = true;
+  static Handle NullHandle() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { FreeLibrary(h); }
+};
+
 typedef CScopedHandleT<CFileHandleTraits> CScopedFileHandle;
 typedef CScopedHandleT<CFindHandleTraits> CScopedFindHandle;
 typedef CScopedHandleT<CRegKeyTraits> CScopedRegKey;
 typedef CScopedHandleT<CGlobalTraits> CScopedGlobal;
+typedef CScopedHandleT<CLibraryTraits> CScopedLibrary;

@@ -1,11 +1,11 @@
-#include "store/HostLibrary.h"
+#include "winhost/HostLibrary.h"
 
 #include <string>
 #include <vector>
 
 #include "framework/AfxMbPath.h"
-#include "store/BindEntryPoint.h"
-#include "store/OptionDicStore.h"
+#include "winhost/BindEntryPoint.h"
+#include "winhost/PathCompare.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ bool ReadPathEntries(std::vector<std::string>& entries) {
 
 bool IsForbidden(const std::string& strCandidate, const std::vector<std::string>& forbidden) {
   for (const std::string& strForbidden : forbidden) {
-    if (COptionDicStore::ComparePaths(strCandidate.c_str(), strForbidden.c_str()) == 0) return true;
+    if (CompareHostPaths(strCandidate.c_str(), strForbidden.c_str()) == 0) return true;
   }
   return false;
 }

@@ -1,8 +1,8 @@
-#include "install/HostInstallPath.h"
+#include "winhost/HostInstallPath.h"
 
 #include <string.h>
 
-#include "install/ScopedHandles.h"
+#include "winhost/ScopedHandles.h"
 
 namespace {
 
