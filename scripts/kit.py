@@ -70,7 +70,7 @@ DOS_EPOCH = 315532800  # 1980-01-01, the first date a zip can hold
 def fold_case(name):
     """A name as the installer and the file system compare it. The
     installer's path comparison folds the ASCII and the full-width Latin
-    letters (store/PathCompare.cpp); NTFS folds every letter with a one-letter
+    letters (winhost/PathCompare.cpp); NTFS folds every letter with a one-letter
     capital, which takes in the Greek, Cyrillic and Roman numerals of code
     page 932 as well."""
     return "".join(c.upper() if len(c.upper()) == 1 else c for c in name)

@@ -10,7 +10,7 @@
 
 #include "FuzzPlatform.h"
 #include "framework/AfxMbPath.h"
-#include "store/OptionDicStore.h"
+#include "winhost/PathCompare.h"
 
 namespace {
 
@@ -77,22 +77,22 @@ struct HeapBuffer {
 
 void CheckNormalize(const std::string& path) {
   HeapBuffer dest(kPathBuffer);
-  int result = COptionDicStore::NormalizePath(path.c_str(), dest.p);
+  int result = NormalizeHostPath(path.c_str(), dest.p);
   Check(result == (Normalizable(path) ? 1 : 0));
   if (result == 0) return;
   Check(std::strlen(dest.p) == path.size());
 
   HeapBuffer again(kPathBuffer);
-  Check(COptionDicStore::NormalizePath(dest.p, again.p) == 1);
+  Check(NormalizeHostPath(dest.p, again.p) == 1);
   Check(std::strcmp(dest.p, again.p) == 0);
 }
 
 void CheckCompare(const std::string& a, const std::string& b) {
-  int ab = COptionDicStore::ComparePaths(a.c_str(), b.c_str());
+  int ab = CompareHostPaths(a.c_str(), b.c_str());
   Check(ab == -1 || ab == 0 || ab == 1);
   bool aUsable = Normalizable(a);
   bool bUsable = Normalizable(b);
-  Check(COptionDicStore::ComparePaths(a.c_str(), a.c_str()) == (aUsable ? 0 : 1));
+  Check(CompareHostPaths(a.c_str(), a.c_str()) == (aUsable ? 0 : 1));
   // Lengths are checked before either path is normalized.
   if (a.size() >= kPathBuffer) {
     Check(ab == 1);
@@ -103,7 +103,7 @@ void CheckCompare(const std::string& a, const std::string& b) {
   } else if (!bUsable) {
     Check(ab == -1);
   } else {
-    Check(COptionDicStore::ComparePaths(b.c_str(), a.c_str()) == -ab);
+    Check(CompareHostPaths(b.c_str(), a.c_str()) == -ab);
   }
 }
 
