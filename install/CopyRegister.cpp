@@ -28,13 +28,16 @@ const int kMaxReleasePauses = 11;
 const char kCopySuffix[] = ".~lx";
 static_assert(sizeof(kCopySuffix) - 1 == kDicSuffixLength, "the copy's name is as long as the target's");
 
-// A search that failed because the path does not exist. One that found
-// nothing for another reason does not count.
-bool SearchFindsNothingThere(const char* pszPath) {
+// Why a search for the path found nothing; ERROR_SUCCESS when it found it.
+DWORD SearchError(const char* pszPath) {
   WIN32_FIND_DATAA findData;
   CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
-  return !find.IsValid() && IsNotFoundError(GetLastError());
+  return find.IsValid() ? ERROR_SUCCESS : GetLastError();
 }
+
+// A search that failed because the path does not exist. One that found
+// nothing for another reason does not count.
+bool SearchFindsNothingThere(const char* pszPath) { return IsNotFoundError(SearchError(pszPath)); }
 
 // "*" and "?" never occur in trail bytes, but the walk steps over two-byte
 // characters anyway.
@@ -57,10 +60,7 @@ bool IsNoFileNameError(DWORD dwError) { return dwError == ERROR_INVALID_NAME || 
 // file either: a search would find other files for it.
 bool RegisteredFileGone(const char* pszPath) {
   if (HasWildcard(pszPath)) return true;
-  WIN32_FIND_DATAA findData;
-  CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
-  if (find.IsValid()) return false;
-  const DWORD dwError = GetLastError();
+  const DWORD dwError = SearchError(pszPath);
   return IsNotFoundError(dwError) || IsNoFileNameError(dwError);
 }
 
@@ -88,6 +88,12 @@ class CReleasedEntries {
     m_entries.RemoveAll();
     return bDone;
   }
+  // False, having told the user, when an entry could not go back.
+  bool PutBackOrTell() {
+    if (PutBack()) return true;
+    ShowMessage(msg::kSettingFailed);
+    return false;
+  }
   // Puts back, then tells why the step stops; a failed put-back adds the
   // setting failure unless that is the reason already given.
   int Stop(const char* pszText) {
@@ -112,11 +118,16 @@ void WaitForRelease(CInstallerApp& app, const char* pszTarget) {
 
 // CopyFileA carries a read-only source's attribute over to the copy, which
 // no later installation could then replace.
-bool ClearReadOnly(const char* pszPath) {
+// True when the file is writable now. *pdwCleared (if given) receives the
+// attributes to put back when it was read-only and was made writable, else 0.
+bool ClearReadOnly(const char* pszPath, DWORD* pdwCleared = nullptr) {
+  if (pdwCleared) *pdwCleared = 0;
   const DWORD dwAttributes = GetFileAttributesA(pszPath);
   if (dwAttributes == INVALID_FILE_ATTRIBUTES) return false;
   if ((dwAttributes & FILE_ATTRIBUTE_READONLY) == 0) return true;
-  return SetFileAttributesA(pszPath, dwAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) != FALSE;
+  if (!SetFileAttributesA(pszPath, dwAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))) return false;
+  if (pdwCleared) *pdwCleared = dwAttributes;
+  return true;
 }
 
 bool IsOwnCopyName(const char* pszName) {
@@ -161,12 +172,11 @@ bool CopyIntoPlace(const char* pszSource, const CString& strTarget) {
     DeleteFileA(strCopy);
     return false;
   }
-  const DWORD dwAttributes = GetFileAttributesA(strTarget);
-  const bool bReadOnly = dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-  const bool bCleared =
-      bReadOnly && SetFileAttributesA(strTarget, dwAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  // Whether the target could be made writable is the replacement's to tell.
+  DWORD dwCleared = 0;
+  ClearReadOnly(strTarget, &dwCleared);
   if (MoveFileExA(strCopy, strTarget, MOVEFILE_REPLACE_EXISTING)) return true;
-  if (bCleared) SetFileAttributesA(strTarget, dwAttributes);
+  if (dwCleared != 0) SetFileAttributesA(strTarget, dwCleared);
   DeleteFileA(strCopy);
   return false;
 }
@@ -289,13 +299,10 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
       strText.Format(msg::kCopyFailedFmt, pszBaseName);
       return released.Stop(strText);
     }
-    if (!released.PutBack()) {
-      ShowMessage(msg::kSettingFailed);
-      return CInstallerApp::kStop;
-    }
+    if (!released.PutBackOrTell()) return CInstallerApp::kStop;
   } catch (...) {
     // Running out of memory midway must not cost the user what was taken out.
-    if (!released.PutBack()) ShowMessage(msg::kSettingFailed);
+    released.PutBackOrTell();
     throw;
   }
   return RegisterInPlaceOfNamesakes(app, plan);

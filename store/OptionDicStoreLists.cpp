@@ -91,6 +91,7 @@ struct CStoredList {
   CStringArray entries;
   std::vector<Slot> slots;
   bool IsRead(int i) const { return slots[i] == kRead; }
+  bool HasUnreadable() const { return std::find(slots.begin(), slots.end(), kUnreadable) != slots.end(); }
 };
 
 COptionDicStore::FindResult COptionDicStore::FindInList(const char* pszPath, int bEnabledList, int* pbUnsure) {
@@ -178,9 +179,7 @@ COptionDicStore::RewriteResult COptionDicStore::RemoveEntries(const char* pszPat
   // Keeping the path, nothing to take out means nothing to write; an entry
   // that could not be read may still have been one to take out.
   if (bKeepPath && std::find(drop.begin(), drop.end(), true) == drop.end()) {
-    return std::find(stored.slots.begin(), stored.slots.end(), CStoredList::kUnreadable) == stored.slots.end()
-               ? kRewritten
-               : kRewrittenAroundUnreadable;
+    return stored.HasUnreadable() ? kRewrittenAroundUnreadable : kRewritten;
   }
 
   // Name mode hands over what it takes out before the writes, so that a
@@ -219,10 +218,7 @@ COptionDicStore::RewriteResult COptionDicStore::Rewrite(int bEnabledList, const 
   const int nStored = stored.entries.GetSize();
   // Everything before the first gap or dropped entry stays where it is,
   // entries that cannot be read among it too.
-  const RewriteResult nDone =
-      std::find(stored.slots.begin(), stored.slots.end(), CStoredList::kUnreadable) == stored.slots.end()
-          ? kRewritten
-          : kRewrittenAroundUnreadable;
+  const RewriteResult nDone = stored.HasUnreadable() ? kRewrittenAroundUnreadable : kRewritten;
   int nFirst = 0;
   while (nFirst < nStored && stored.slots[nFirst] != CStoredList::kAbsent && !drop[nFirst]) ++nFirst;
   if (nFirst == nStored) return nDone;
