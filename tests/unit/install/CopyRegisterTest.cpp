@@ -316,7 +316,8 @@ TEST_F(CopyRegisterTest, ReadOnlyCopiesAreReplacedAndNeverInstalledReadOnly) {
   // A copy an earlier run left when it stopped dead, and what is not one.
   fakewin::AddFile(Dest("Torn.~lx"), "ne", FILE_ATTRIBUTE_READONLY);
   fakewin::AddFile(Dest("Notes.~lxq"), "mine");
-  fakewin::AddFolder(Dest("Box.~lx"));
+  const DWORD kReadOnlyFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
+  fakewin::AddFolder(Dest("Box.~lx"), kReadOnlyFolder);
   fakewin::ScriptMessageBoxes({IDYES});
   ReadyApp();
 
@@ -326,6 +327,7 @@ TEST_F(CopyRegisterTest, ReadOnlyCopiesAreReplacedAndNeverInstalledReadOnly) {
   EXPECT_EQ("new", fakewin::FileContent(kLegal));
   EXPECT_EQ(0u, fakewin::FileAttributes(kLegal) & FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ((Strings{"Legal.dic", "Notes.~lxq", "Box.~lx"}), fakewin::ListFolder(kUserDicRoot));
+  EXPECT_EQ(kReadOnlyFolder, fakewin::FileAttributes(Dest("Box.~lx")));
 
   // A replacement that fails leaves the target read-only as it was.
   fakewin::AddFile(kLegal, "new", FILE_ATTRIBUTE_READONLY);

@@ -197,12 +197,13 @@ TEST_F(DicListTest, RemoveInNameModeCollectsNamesakesFromEveryFolder) {
   EXPECT_EQ(0u, lib().Dword(kEnabledCount));
 
   // Namesakes elsewhere only: the path itself stays, and nothing is written
-  // when nothing else matches.
+  // when nothing else matches, not even to close a gap.
   lib().SetList(kEnabled, {"C:\\A\\X.dic", "f:\\new\\x.DIC", "E:\\Y.dic"});
   removed.RemoveAll();
   EXPECT_EQ(0, store().RemoveNamesakes("F:\\New\\X.dic", DICLIST_ENABLED, removed));
   EXPECT_EQ((Entries{"C:\\A\\X.dic"}), ToEntries(removed));
   EXPECT_EQ((Entries{"f:\\new\\x.DIC", "E:\\Y.dic"}), lib().List(kEnabled));
+  lib().SetDword(kEnabledCount, 3);  // entry 3 absent
   lib().ClearCalls();
   EXPECT_EQ(0, store().RemoveNamesakes("F:\\New\\X.dic", DICLIST_ENABLED, removed));
   EXPECT_TRUE(Changes().empty());
