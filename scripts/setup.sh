@@ -98,18 +98,19 @@ check_unpacked_folder() {
 }
 
 # Fetches the package index. A mirror caught mid-sync fails an index or two:
-# try again, and let the install decide whether what was fetched is enough.
-# Fails when no try succeeded.
+# try again, and when a try fetched part of the index, let the install decide
+# whether that is enough. Fails when no try fetched anything.
 update_index() {
-  local attempt
+  local attempt out partial=no
   for attempt in $(seq "$UPDATE_TRIES"); do
-    if apt-get update -q; then
+    if out=$(apt-get update -q 2>&1 | tee /dev/stderr); then
       return 0
     fi
+    if grep -qE '^(Hit|Get):' <<<"$out"; then partial=yes; fi
     say "apt-get update failed (try $attempt of $UPDATE_TRIES)"
     [ "$attempt" -eq "$UPDATE_TRIES" ] || sleep $((attempt * 10))
   done
-  return 1
+  [ "$partial" = yes ] && say "going on with the part of the index that was fetched"
 }
 
 # Boots a throw-away 32-bit prefix with the Wine at that loader and runs a
