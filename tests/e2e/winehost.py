@@ -175,6 +175,7 @@ def as_wine_user(script, args, build, outputs=(), files=()):
     for f in written:
         _chown_tree(home, f, user.pw_uid, user.pw_gid)
     staged_script = stage / Path(script).resolve().relative_to(REPO)
+    print(f"Wine runs as the user {name}, in {stage}", flush=True)
     rc = subprocess.run([USER_PYTHON, str(staged_script)] + mapped, env=env, cwd=stage,
                         user=user.pw_uid, group=user.pw_gid, extra_groups=[]).returncode
     for rel in outputs:
