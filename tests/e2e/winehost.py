@@ -183,6 +183,7 @@ def as_wine_user(script, args, build, outputs=(), files=()):
             shutil.rmtree(build / rel)
         if (staged_build / rel).exists():
             shutil.copytree(staged_build / rel, build / rel)
+            print(f"copied to {build / rel}", flush=True)
     if counts:
         with open(counts, "a") as f:
             f.write((stage / "counts").read_text())
