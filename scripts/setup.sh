@@ -41,8 +41,10 @@ packages=(
   locales fonts-ipafont-gothic fonts-ipafont-mincho
   # Wine's user32 imports zlib1.dll: the unpacked Wine takes it from here.
   libz-mingw-w64
-  # scripts/release.sh signs and verifies the program with it.
-  osslsigncode
+  # scripts/release.sh signs and verifies the program with osslsigncode,
+  # checks certificates with openssl, and builds a commit with git; its tests
+  # make throw-away certificates with openssl.
+  osslsigncode openssl git
   # The scripts are checked with it.
   shellcheck
 )
