@@ -1,20 +1,32 @@
+# shellcheck shell=bash
 # What the scripts share: running as root, the machine's one answer to "does
 # it execute 32-bit code", where the unpacked 32-bit Wine lives, the set-up
 # call and the Windows program's build. Sourced, not run.
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
+# The folder under which set-up edits files of its own (see scripts/setup.sh).
+SETUP_ROOT=${LEXPLANT_SETUP_ROOT:-}
+
+# Under root, the scenarios, the demo and the benchmark run Wine as this
+# unprivileged user, as the program runs on Windows; set-up makes it.
+export LEXPLANT_WINE_USER=${LEXPLANT_WINE_USER:-lexplant}
+
 # The 32-bit Wine that setup unpacks from Debian's packages where wine32:i386
 # cannot be installed: one folder per Wine version, outside any clone, so
 # that every clone on the machine reuses it. Complete or absent: setup fills
 # it beside and renames it, with the stamp inside written last.
-WINE32_UNPACKED_ROOT=/opt/lexplant
+WINE32_UNPACKED_ROOT=$SETUP_ROOT/opt/lexplant
 WINE32_UNPACKED_STAMP=.complete
 WINE32_UNPACKED_LOADER=wine
 
 # The installed 64-bit Wine's version, which the unpacked 32-bit one matches
 # so that both share the installed wineserver.
-wine64_version() { dpkg-query -W -f='${Version}' wine64 2>/dev/null; }
+wine64_version() {
+  local status
+  status=$(dpkg-query -W -f='${db:Status-Abbrev}${Version}' wine64 2>/dev/null) && [ "${status:0:3}" = "ii " ] &&
+    echo "${status:3}"
+}
 
 # The unpacked 32-bit Wine's folder for the installed Wine, or nothing.
 wine32_unpacked_dir() {
@@ -50,8 +62,8 @@ can_execute_i386() {
       printf '\xbb\x2a\x00\x00\x00\x31\xc0\x40\xcd\x80'
     } >"$probe"
     chmod +x "$probe"
-    "$probe" >/dev/null 2>&1
-    rc=$?
+    rc=0
+    "$probe" >/dev/null 2>&1 || rc=$?
     rm -f "$probe"
     if [ "$rc" -eq "$I386_EXIT_CODE" ]; then LEXPLANT_EXECUTES_I386=yes; else LEXPLANT_EXECUTES_I386=no; fi
     export LEXPLANT_EXECUTES_I386
@@ -64,7 +76,7 @@ can_execute_i386() {
 run_setup() {
   [ -n "${LEXPLANT_SETUP_DONE:-}" ] && return 0
   can_execute_i386
-  as_root env LEXPLANT_EXECUTES_I386="$LEXPLANT_EXECUTES_I386" bash scripts/setup.sh "$@" || return 1
+  as_root env LEXPLANT_EXECUTES_I386="$LEXPLANT_EXECUTES_I386" bash scripts/setup.sh || return 1
   export LEXPLANT_SETUP_DONE=1
 }
 

@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 
 source scripts/wine-choice.sh
 prepare_wine
+# shellcheck disable=SC2119 # the program and the host only, no further target
 build_wine_program >/dev/null
 
 exec python3 tests/e2e/demo.py "$WINE_BUILD" "$@"

@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 
 source scripts/wine-choice.sh
 prepare_wine
+# shellcheck disable=SC2119 # the program and the host only, no further target
 build_wine_program
 
 exec python3 tests/e2e/run_e2e.py "$WINE_BUILD" "$@"

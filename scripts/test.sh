@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Sets up a Debian machine and runs every test: the native suites (plain and
-# with AddressSanitizer/UBSan), a short fuzzing run, the Windows build with
-# its resource check, and the end-to-end scenarios under Wine. Every stage
-# runs even when an earlier one failed, so one report covers them all; the
-# last line counts what passed and failed.
+# Sets up a Debian machine and runs every test: set-up's own table, shellcheck
+# over the scripts, the native suites (plain and with AddressSanitizer/UBSan),
+# a short fuzzing run, the Windows builds with their resource checks, the
+# end-to-end scenarios under Wine and the release. Every stage runs even when
+# an earlier one failed, so one report covers them all; the last line counts
+# what passed and failed and names the stages that failed.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 source scripts/wine-choice.sh
 echo "== set-up"
@@ -15,39 +16,64 @@ time run_setup || exit 1
 jobs=$(nproc)
 passed=0
 failed=0
-broken=()  # stages that failed outright
+failed_stages=()
+# Where a stage's test runners add their counts, a line "PASSED FAILED" per
+# run (LEXPLANT_COUNTS): read as numbers, never scraped from a summary.
+counts_file=$(mktemp)
+trap 'rm -f "$counts_file"' EXIT
 
-# Runs one stage; a failure is remembered and counted once, not fatal.
+# Runs one stage and adds it to the totals. A "counted" stage's runners
+# report their own counts, and one that reports none failed, whatever its
+# status; a "step" counts as one check. A stage that fails adds at least one
+# failure.
 stage() {
-  local name=$1
-  shift
-  if ! "$@"; then
-    broken+=("$name")
-    return 1
+  local name=$1 kind=$2 rc=0 p f n
+  shift 2
+  : >"$counts_file"
+  LEXPLANT_COUNTS=$counts_file "$@" || rc=$?
+  read -r p f n < <(awk '{p += $1; f += $2; n++} END {print p + 0, f + 0, n + 0}' "$counts_file")
+  if [ "$kind" = step ]; then
+    p=$((rc == 0)) f=$((rc != 0))
+  elif [ "$n" -eq 0 ]; then
+    echo "$name: no totals could be read: counted as failed"
+    rc=1
   fi
+  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  passed=$((passed + p))
+  failed=$((failed + f))
+  if [ "$rc" -ne 0 ] || [ "$f" -gt 0 ]; then failed_stages+=("$name"); fi
 }
 
-# Adds one run's result line to the totals: ctest's "N% tests passed, F
-# tests failed out of T" or the scenarios' "P passed, F failed".
-count_results() {
-  local counts
-  counts=$(sed -nE -e 's/.*tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\2-\1 \1/p' \
-    -e 's/^([0-9]+) passed, ([0-9]+) failed.*/\1 \2/p' "$1" | tail -n1)
-  [ -n "$counts" ] || return 0
-  passed=$((passed + ${counts% *}))
-  failed=$((failed + ${counts#* }))
+# Adds a ctest run's counts, read from its JUnit report.
+junit_counts() {
+  python3 - "$1" >>"$LEXPLANT_COUNTS" <<'EOF'
+import sys
+import xml.etree.ElementTree as ET
+suite = ET.parse(sys.argv[1]).getroot()
+tests, bad = int(suite.get("tests")), int(suite.get("failures")) + int(suite.get("errors", 0))
+print(tests - bad, bad)
+EOF
 }
 
 # Configures, builds and tests one native preset.
 native_suite() {
-  local preset=$1 log rc
+  local preset=$1 junit rc=0
   cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs" || return 1
-  log=$(mktemp)
-  ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log"
-  rc=${PIPESTATUS[0]}
-  count_results "$log"
-  rm -f "$log"
+  junit=$(mktemp)
+  ctest --preset "$preset" -j "$jobs" --output-junit "$junit" || rc=$?
+  junit_counts "$junit" || rc=1
+  rm -f "$junit"
   return "$rc"
+}
+
+# Each script checked on its own, and counted.
+shellcheck_scripts() {
+  local script ok=0 bad=0
+  for script in scripts/*.sh .ci/run; do
+    if shellcheck -x "$script"; then ok=$((ok + 1)); else bad=$((bad + 1)); fi
+  done
+  echo "$ok $bad" >>"$LEXPLANT_COUNTS"
+  [ "$bad" -eq 0 ]
 }
 
 # One target's short run; crash reproducers land in the build tree, not in
@@ -72,61 +98,54 @@ windows_build() {
     python3 tests/resources/check_strings.py --arch "$arch" "build/$preset/LexPlant.exe"
 }
 
-# The scenarios on one program (32 or x64), counted into the totals.
+# The scenarios on one program (32 or x64). A Wine that stops answering must
+# not hold CI: the scenarios take a minute or two.
 end_to_end() {
-  local program=$1 log rc line
-  log=$(mktemp)
-  # A Wine that stops answering must not hold CI: the scenarios take about a
-  # minute or two.
-  LEXPLANT_WINE=$program timeout 20m bash scripts/e2e.sh 2>&1 | tee "$log"
-  rc=${PIPESTATUS[0]}
-  count_results "$log"
-  rm -f "$log"
-  return "$rc"
+  LEXPLANT_WINE=$1 timeout 20m bash scripts/e2e.sh
 }
 
 # The release: the kit check, bad input, a signed kit (run through one
 # scenario under the scenarios' Wine), and two clean builds of the product
 # compared byte for byte.
 release() {
-  local wine=() log rc
+  local wine=() rc=0
   if choose_wine >/dev/null 2>&1; then wine=(--wine-preset "$WINE_PRESET"); fi
-  log=$(mktemp)
-  python3 tests/release/run_release.py "${wine[@]}" 2>&1 | tee "$log"
-  rc=${PIPESTATUS[0]}
-  count_results "$log"
-  rm -f "$log"
-  bash scripts/release.sh --check mingw && [ "$rc" -eq 0 ]
+  python3 tests/release/run_release.py "${wine[@]}" || rc=$?
+  bash scripts/release.sh --check mingw || rc=1
+  return "$rc"
 }
 
+echo "== set-up against simulated machines"
+stage "set-up table" counted python3 tests/setup/run_setup_test.py
+
+echo "== shellcheck"
+stage "shellcheck" counted shellcheck_scripts
+
 echo "== native build and unit tests"
-stage "native unit tests" native_suite native
+stage "native unit tests" counted native_suite native
 
 echo "== native build with AddressSanitizer and UBSan"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 stage "sanitized unit tests" native_suite native-asan
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 stage "sanitized unit tests" counted native_suite native-asan
 
 echo "== fuzzing the path comparison and split, and the list operations"
-stage "fuzzing" fuzz
+stage "fuzzing" step fuzz
 
 echo "== Windows builds (32-bit and x64) and resource checks"
-stage "32-bit Windows build" windows_build mingw x86
-stage "x64 Windows build" windows_build mingw64 amd64
+stage "32-bit Windows build" step windows_build mingw x86
+stage "x64 Windows build" step windows_build mingw64 amd64
 
 for program in $(wine_programs); do
   echo "== end-to-end scenarios under Wine: the ${program/32/32-bit} program"
-  stage "end-to-end scenarios, ${program/32/32-bit} program" end_to_end "$program"
+  stage "end-to-end scenarios, ${program/32/32-bit} program" counted end_to_end "$program"
 done
 
 echo "== release: the kit check, signing, reproducible bytes"
-stage "release" release
+stage "release" counted release
 
-for name in "${broken[@]}"; do
-  echo "FAILED: $name"
-done
-# A stage that failed without a test to blame (a build, the fuzzer, a
-# crashed runner) still counts as one failure.
-if [ "${#broken[@]}" -gt 0 ] && [ "$failed" -eq 0 ]; then
-  failed=${#broken[@]}
+summary="total: ${passed} passed, ${failed} failed"
+if [ "${#failed_stages[@]}" -gt 0 ]; then
+  summary+=" (failed: $(printf '%s, ' "${failed_stages[@]}"))"
+  summary=${summary%, )}")"
 fi
-echo "total: ${passed} passed, ${failed} failed"
-[ "${#broken[@]}" -eq 0 ] && [ "$failed" -eq 0 ]
+echo "$summary"
+[ "${#failed_stages[@]}" -eq 0 ]

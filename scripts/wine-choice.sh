@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Which Wine runs the Windows programs: decided here alone, for the demo, the
 # end-to-end scenarios and the benchmark. Only chooses: the set-up and the
 # builds are scripts/common.sh's. Sourced, not run.
@@ -36,13 +37,13 @@ find_wine32() {
 # what runs and why; exports the 32-bit loader for the Python side. Fails,
 # saying why, when the chosen Wine cannot run.
 choose_wine() {
-  local want=${LEXPLANT_WINE:-auto} reasons=()
+  local want=${LEXPLANT_WINE:-auto} natural=32 reasons=()
+  can_execute_i386 || natural=x64
   case "$want" in
-    auto)
-      if can_execute_i386; then WINE_PROGRAM=32; else
-        WINE_PROGRAM=x64
-        reasons+=("this machine cannot execute 32-bit code")
-      fi
+    auto | "$natural")
+      WINE_PROGRAM=$natural
+      # A forced choice that is the machine's own says the machine's reason.
+      [ "$natural" = 32 ] || reasons+=("this machine cannot execute 32-bit code")
       ;;
     32 | x64)
       WINE_PROGRAM=$want

@@ -368,6 +368,9 @@ def main():
         print(f"missing build outputs: {', '.join(missing)}")
         return 1
     winehost.exit_on_termination()
+    rc = winehost.as_wine_user(__file__, sys.argv[1:], args.build_dir)
+    if rc is not None:
+        return rc
     started = time.time()
     bench = Bench(build)
     try:

@@ -90,12 +90,15 @@ def main():
     ap.add_argument("--reset", action="store_true", help="start with a fresh host and no dictionaries")
     ap.add_argument("--headless", action="store_true", help="answer the dialogs even with a DISPLAY")
     args = ap.parse_args()
+    winehost.exit_on_termination()
+    rc = winehost.as_wine_user(__file__, sys.argv[1:], args.build_dir, outputs=["demo/shots"])
+    if rc is not None:
+        return rc
     build = Path(args.build_dir).resolve()
     root = build / "demo"
     shots = root / "shots"
     interactive = bool(os.environ.get("DISPLAY")) and not args.headless
 
-    winehost.exit_on_termination()
     xvfb = winehost.Xvfb()
     display = os.environ["DISPLAY"] if interactive else xvfb.start()
     wine = winehost.WinePrefix(root / "prefix", build, display)

@@ -142,5 +142,14 @@ def run_all(env, make_scenario, scenarios, time_limit, display=None):
     finally:
         env.stop()
     print(f"screenshots: {env.shots}")
-    print(f"{passed} passed, {failed} failed")
+    totals(passed, failed)
     return failed
+
+
+def totals(passed, failed):
+    """The run's last line, and its counts for scripts/test.sh."""
+    print(f"{passed} passed, {failed} failed", flush=True)
+    counts = os.environ.get("LEXPLANT_COUNTS")
+    if counts:
+        with open(counts, "a") as f:
+            f.write(f"{passed} {failed}\n")

@@ -735,12 +735,16 @@ def scenario_decline_overwrite(s):
     s.expect_toolkit_starts(0)
 
 
-def overwrite_with_boxes_cleared(s, question, seeds=(), enabled=False):
-    """Legal.dic in the user folder, an update of it, Yes to the question and
-    both boxes of the completion dialog cleared: the new content, registered,
-    and enabled as it was."""
+def overwrite_with_boxes_cleared(s, question, seeds=(), enabled=False, read_only=False):
+    """Legal.dic in the user folder (read-only, if so), an update of it, Yes
+    to the question and both boxes of the completion dialog cleared: the new
+    content, writable, registered, and enabled as it was."""
     s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
     s.put_user_file("Legal.dic", b"old legal")
+    installed = s.wine.unix(s.user_path("Legal.dic"))
+    if read_only:
+        # Wine keeps the read-only attribute as the lack of write permission.
+        installed.chmod(0o444)
     s.launch()
     s.confirm()
     s.message(question.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the overwrite question")
@@ -748,6 +752,7 @@ def overwrite_with_boxes_cleared(s, question, seeds=(), enabled=False):
     s.expect_end()
     path = s.user_path("Legal.dic")
     s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
+    s.expect(installed.stat().st_mode & 0o200, "the replaced copy is writable")
     s.equal(s.lists(), ([path], [path] if enabled else []), "registered and enabled lists")
 
 
@@ -1008,6 +1013,30 @@ def scenario_read_only_source(s):
     s.equal(s.lists(), ([s.user_path("Legal.dic")], []), "registered and enabled lists")
 
 
+def scenario_user_folder_unwritable(s):
+    """A user folder the user may not write to: the copy-failure message with
+    the base name, and nothing registered. (Root would write there anyway.)"""
+    s.prepare({"Legal.DIC": "legal"})
+    folder = s.wine.unix(s.user_root())
+    folder.mkdir(parents=True)
+    folder.chmod(0o555)
+    try:
+        s.launch()
+        s.confirm()
+        s.stop_message(MSG_COPY_FAILED.format("Legal"), "the copy-failure message")
+        s.expect_end()
+    finally:
+        folder.chmod(0o755)
+    s.equal(s.user_files(), {}, "user folder")
+    s.equal(s.lists(), ([], []), "registered and enabled lists")
+
+
+def scenario_read_only_target(s):
+    """A registered dictionary the user may not write to (read-only): Yes
+    replaces it, and the copy is writable. (Root would write it anyway.)"""
+    overwrite_with_boxes_cleared(s, MSG_ALREADY, s.registered_seed("Legal.dic"), enabled=True, read_only=True)
+
+
 def scenario_target_path_too_long(s):
     """A file name that fits the source folder but makes the path in the user
     folder 260 bytes or more: the stop message naming it, before anything
@@ -1051,11 +1080,15 @@ def main():
         ap.error("--time-limit must be positive")
     scenarios = [(name, fn) for name, fn in SCENARIOS if not args.only or name in args.only]
     winehost.exit_on_termination()
+    rc = winehost.as_wine_user(__file__, sys.argv[1:], args.build_dir, outputs=["e2e/shots"],
+                               files=[args.program] if args.program else [])
+    if rc is not None:
+        return rc
     env = Env(args.build_dir, args.program)
     missing = [p for p in (env.product, env.planted, env.build / "host" / "uidriver.exe") if not p.exists()]
     if missing:
         print(f"missing build outputs: {', '.join(map(str, missing))}")
-        print(f"0 passed, {len(scenarios)} failed")
+        harness.totals(0, len(scenarios))
         return 1
     failed = harness.run_all(env, Scenario, scenarios, args.time_limit, args.display)
     return 1 if failed else 0

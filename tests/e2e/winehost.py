@@ -7,6 +7,7 @@ line feeds, carriage returns and tabs (the host's EscapeLine).
 
 import hashlib
 import os
+import pwd
 import re
 import selectors
 import shutil
@@ -72,6 +73,121 @@ def program_wine(program):
     if machine not in WINES:
         raise WineError(f"{program}: no Wine here runs machine {machine:#x}")
     return WINES[machine]
+
+
+# What a run as the Wine user needs of the clone besides the build, which it
+# takes only the Windows programs of.
+REPO = Path(__file__).resolve().parents[2]
+STAGED_SOURCES = ("tests/e2e", "tests/bench", "samples")
+WINDOWS_BINARIES = (".exe", ".dll")
+SOURCE_NOTE = "source"
+# The system's interpreter: the user may not read root's own (a pyenv's, say).
+USER_PYTHON = "/usr/bin/python3"
+
+
+def _mirror(src, dst, keep=lambda p: True):
+    """Copies what changed of src into dst (by size and time), leaving dst's
+    other files alone; returns the files it wrote."""
+    written = []
+    for f in [src] if src.is_file() else sorted(p for p in src.rglob("*") if p.is_file() and keep(p)):
+        to = dst if src.is_file() else dst / f.relative_to(src)
+        st = f.stat()
+        if to.exists() and to.stat().st_size == st.st_size and to.stat().st_mtime == st.st_mtime:
+            continue
+        to.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(f, to)
+        written.append(to)
+    return written
+
+
+def _forget_gone_builds(runs):
+    """Removes the copies of builds that are gone (a CI clone's, say)."""
+    for stage in (p for p in runs.iterdir() if p.is_dir()) if runs.exists() else ():
+        note = stage / SOURCE_NOTE
+        if note.exists() and not Path(note.read_text()).exists():
+            shutil.rmtree(stage, ignore_errors=True)
+
+
+def _chown_tree(top, path, uid, gid):
+    """Gives uid the path and the folders between top and it."""
+    for p in [path, *path.parents]:
+        os.chown(p, uid, gid)
+        if p == top:
+            break
+
+
+def as_wine_user(script, args, build, outputs=(), files=()):
+    """Started by root, runs the script again as the unprivileged Wine user,
+    as the program runs on Windows (root under Wine opens read-only files for
+    writing and ignores folder permissions), and returns its exit status;
+    returns None when not root, for the caller to go on itself.
+
+    The user may not read the clone, so the run gets a copy of its own in the
+    user's home, one per clone and build: the scripts, the samples and the
+    build's Windows programs, refreshed each time; the Wine prefixes there
+    are kept between runs. files maps an argument's path (a program to run
+    instead of the build's) to the same file in the copy; the build's
+    outputs (folders, such as the screenshots) come back to the clone. args
+    are the script's own, in which build and files become the copy's."""
+    if os.geteuid() != 0:
+        return None
+    name = os.environ.get("LEXPLANT_WINE_USER") or "lexplant"
+    try:
+        user = pwd.getpwnam(name)
+    except KeyError:
+        print(f"no user {name} to run Wine as: run scripts/setup.sh as root", flush=True)
+        return 1
+    build_arg, build = build, Path(build).resolve()
+    home = Path(user.pw_dir)
+    runs = home / "runs"
+    _forget_gone_builds(runs)
+    stage = runs / hashlib.sha256(str(build).encode()).hexdigest()[:12]
+    written = []
+    for rel in STAGED_SOURCES:
+        written += _mirror(REPO / rel, stage / rel)
+    staged_build = stage / "build"
+    written += _mirror(build, staged_build,
+                       lambda p: p.suffix.lower() in WINDOWS_BINARIES and "CMakeFiles" not in p.parts)
+    mapped = []
+    for arg in args:
+        if arg == build_arg:
+            arg = str(staged_build)
+        elif arg in files:
+            to = stage / "files" / Path(arg).name
+            written += _mirror(Path(arg).resolve(), to)
+            arg = str(to)
+        mapped.append(arg)
+    (stage / SOURCE_NOTE).write_text(str(build))
+    written.append(stage / SOURCE_NOTE)
+    env = dict(os.environ, HOME=str(home), USER=name, LOGNAME=name)
+    counts = os.environ.get("LEXPLANT_COUNTS")
+    if counts:
+        env["LEXPLANT_COUNTS"] = str(stage / "counts")
+        (stage / "counts").write_text("")
+        written.append(stage / "counts")
+    if env.get("DISPLAY"):
+        # The user's own copy of root's key to that display, if it has one.
+        key = subprocess.run(["xauth", "extract", "-", env["DISPLAY"]], capture_output=True).stdout
+        if key:
+            env["XAUTHORITY"] = str(stage / "Xauthority")
+            subprocess.run(["xauth", "-f", env["XAUTHORITY"], "-q", "merge", "-"], input=key, capture_output=True)
+            written.append(stage / "Xauthority")
+    for f in written:
+        _chown_tree(home, f, user.pw_uid, user.pw_gid)
+    staged_script = stage / Path(script).resolve().relative_to(REPO)
+    print(f"Wine runs as the user {name}, in {stage}", flush=True)
+    rc = subprocess.run([USER_PYTHON, str(staged_script)] + mapped, env=env, cwd=stage,
+                        user=user.pw_uid, group=user.pw_gid, extra_groups=[]).returncode
+    for rel in outputs:
+        if (build / rel).exists():
+            shutil.rmtree(build / rel)
+        if (staged_build / rel).exists():
+            shutil.copytree(staged_build / rel, build / rel)
+            print(f"copied to {build / rel}", flush=True)
+    if counts:
+        with open(counts, "a") as f:
+            f.write((stage / "counts").read_text())
+    return rc
 
 
 def setup_digest(arch):
