@@ -7,8 +7,12 @@
 #
 # OUT is dist/ of the sources and NAME LexPlant unless given. --preset mingw64 ships the x64
 # program instead (for machines that run no 32-bit code). --check builds this
-# commit twice, from clones in two folders, and compares the programs (both,
-# unless presets are named).
+# commit twice, from clones in two folders, and compares the programs and
+# their symbols (both presets, unless some are named).
+#
+# The program ships stripped; its symbols go to OUT/LexPlant.exe.debug, beside
+# the zip and not in it, for the vendor to keep (the README says how to read a
+# crash address with them).
 #
 # Bad input (a kit the installer could not take, a certificate that does not
 # match its key, a key locked by a password not given) gets one line per
@@ -20,6 +24,8 @@ root=$PWD
 
 BAD_INPUT=2
 PROGRAM=LexPlant.exe
+# Written by the build beside the program, which links to it by this name.
+SYMBOLS=$PROGRAM.debug
 
 say() { echo "release: $*" >&2; }
 bad_input() {
@@ -76,7 +82,7 @@ compare_builds() {
 }
 
 check_reproducible() {
-  local commit epoch preset clone status=0
+  local commit epoch preset clone file status=0
   local presets=("$@") clones=("$scratch/check/a" "$scratch/check/second/b")
   commit=$(git rev-parse HEAD)
   epoch=$(commit_epoch)
@@ -91,7 +97,9 @@ check_reproducible() {
     for clone in "${clones[@]}"; do
       (cd "$clone" && SOURCE_DATE_EPOCH=$epoch build_program "$preset" >/dev/null) || return 1
     done
-    compare_builds "$preset" "$PROGRAM" "${clones[@]}" || status=1
+    for file in "$PROGRAM" "$SYMBOLS"; do
+      compare_builds "$preset" "$file" "${clones[@]}" || status=1
+    done
   done
   return "$status"
 }
@@ -218,6 +226,7 @@ epoch=$(commit_epoch)
 built=$(SOURCE_DATE_EPOCH=$epoch build_program "$preset")
 echo "built: $built $(digest "$built")"
 cp "$built" "$tmp/$PROGRAM"
+cp "$built.debug" "$tmp/$SYMBOLS"
 
 if [ -n "$signing" ]; then
   sign=(osslsigncode sign -h sha256 -n "LexPlant" -in "$tmp/$PROGRAM" -out "$tmp/signed.exe")
@@ -242,7 +251,8 @@ fi
 
 python3 scripts/kit.py pack "$option" "$tmp/$PROGRAM" "$tmp/out" --name "$name" --epoch "$epoch" >/dev/null
 mkdir -p "$out"
-rm -rf "${out:?}/$name" "$out/$name.zip" "$out/SHA256SUMS"
-mv "$tmp/out/$name" "$tmp/out/$name.zip" "$tmp/out/SHA256SUMS" "$out/"
+rm -rf "${out:?}/$name" "$out/$name.zip" "$out/SHA256SUMS" "${out:?}/$SYMBOLS"
+mv "$tmp/out/$name" "$tmp/out/$name.zip" "$tmp/out/SHA256SUMS" "$tmp/$SYMBOLS" "$out/"
 echo "kit: $out/$name/ ($PROGRAM beside option/), $out/$name.zip, $out/SHA256SUMS"
 cat "$out/SHA256SUMS"
+echo "symbols (keep them, do not ship them): $out/$SYMBOLS $(digest "$out/$SYMBOLS")"
