@@ -317,7 +317,8 @@ class Scenario:
 
     def expect_texts_fit(self):
         """Every dialog and message box seen was laid out at the scenario's
-        DPI, and each of its texts fits its control there."""
+        DPI (so that a scaled row measured at its scale), and each of its
+        texts fits its control there."""
         for d in self.driver.seen:
             self.equal(d.dpi, self.dpi, f"DPI of {d.kind} {d.caption!r}")
             self.failures += d.misfits()
