@@ -140,8 +140,8 @@ std::string ControlLine(HWND dialog, HWND control) {
 std::string Measure(HWND dialog) {
   RECT client;
   GetClientRect(dialog, &client);
-  std::string out = "dialog\t" + std::to_string(GetDpiForWindow(dialog)) + "\t" + std::to_string(client.right) +
-                    "\t" + std::to_string(client.bottom) + "\n";
+  std::string out = "dialog\t" + std::to_string(GetDpiForWindow(dialog)) + "\t" + std::to_string(client.right) + "\t" +
+                    std::to_string(client.bottom) + "\n";
   for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
     if (IsWindowVisible(c)) out += ControlLine(dialog, c) + "\n";
   }

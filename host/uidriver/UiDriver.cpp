@@ -383,19 +383,21 @@ void Check(int id, int want) {
 void Fit() {
   if (!HaveDialog()) return;
   std::string name = host::kFitBlockPrefix + std::to_string(GetCurrentProcessId());
-  HANDLE block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, host::kFitBlockBytes, name.c_str());
+  HANDLE block =
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, host::kFitBlockBytes, name.c_str());
   char* view = block ? static_cast<char*>(MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, host::kFitBlockBytes)) : nullptr;
   HMODULE probe = LoadLibraryA(host::JoinPath(host::ModuleDir(nullptr), host::kFitProbeDll).c_str());
-  HOOKPROC proc = probe ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(probe, host::kFitProbeHook))) : nullptr;
-  HHOOK hook = proc ? SetWindowsHookExA(WH_CALLWNDPROC, proc, probe, GetWindowThreadProcessId(g.dialog, nullptr))
-                    : nullptr;
+  FARPROC found = probe ? GetProcAddress(probe, host::kFitProbeHook) : nullptr;
+  HOOKPROC proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(found));
+  HHOOK hook =
+      proc ? SetWindowsHookExA(WH_CALLWNDPROC, proc, probe, GetWindowThreadProcessId(g.dialog, nullptr)) : nullptr;
   if (!view || !hook) {
-    Say("error	fit " + std::to_string(GetLastError()));
+    Say("error\tfit " + std::to_string(GetLastError()));
   } else {
     view[0] = '\0';
     SendTimeout(g.dialog, RegisterWindowMessageA(host::kFitMessage), GetCurrentProcessId(), 0);
     if (view[0] == '\0') {
-      Say("error	fit: no answer");
+      Say("error\tfit: no answer");
     } else {
       host::WriteOut(std::string(view, strnlen(view, host::kFitBlockBytes)));
     }
