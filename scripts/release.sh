@@ -2,17 +2,17 @@
 # Makes the kit a vendor ships: the 32-bit LexPlant.exe of this commit beside
 # the vendor's option folder, checked with the installer's own rules
 # (scripts/kit.py), as OUT/NAME/, OUT/NAME.zip and OUT/SHA256SUMS; signed
-# and verified with osslsigncode when a certificate is given.
-#
-#   scripts/release.sh --option DIR [--out DIR] [--name NAME]
-#       [--sign-cert CERT --sign-key KEY | --sign-pkcs12 FILE] [--sign-pass-file FILE]
-#       [--timestamp-url URL] [--preset mingw|mingw64]
-#   scripts/release.sh --check [mingw|mingw64]...
+# and verified with osslsigncode when a certificate is given. Its arguments:
+# usage() below, or the script run without any.
 #
 # OUT is dist/ of the sources and NAME LexPlant unless given. --preset mingw64 ships the x64
 # program instead (for machines that run no 32-bit code). --check builds this
-# commit twice, from clones in two folders, and compares the programs (both,
-# unless presets are named).
+# commit twice, from clones in two folders, and compares the programs and
+# their symbols (both presets, unless some are named).
+#
+# The program ships stripped; its symbols go to OUT/LexPlant.exe.debug, beside
+# the zip and not in it, for the vendor to keep (the README says how to read a
+# crash address with them).
 #
 # Bad input (a kit the installer could not take, a certificate that does not
 # match its key, a key locked by a password not given) gets one line per
@@ -24,6 +24,8 @@ root=$PWD
 
 BAD_INPUT=2
 PROGRAM=LexPlant.exe
+# Written by the build beside the program, which links to it by this name.
+SYMBOLS=$PROGRAM.debug
 
 say() { echo "release: $*" >&2; }
 bad_input() {
@@ -31,9 +33,21 @@ bad_input() {
   exit "$BAD_INPUT"
 }
 usage() {
-  sed -n '7,10p' "$0" | sed 's/^# \{0,1\}//' >&2
+  cat >&2 <<'USAGE'
+usage: scripts/release.sh --option DIR [--out DIR] [--name NAME]
+           [--sign-cert CERT --sign-key KEY | --sign-pkcs12 FILE] [--sign-pass-file FILE]
+           [--timestamp-url URL] [--preset mingw|mingw64]
+       scripts/release.sh --check [mingw|mingw64]...
+USAGE
   exit "$BAD_INPUT"
 }
+
+# Scratch space for everything the run makes on the way, removed however it
+# ends.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+digest() { sha256sum <"$1" | cut -d' ' -f1; }
 
 # The commit's time, for every date the release holds.
 commit_epoch() { git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800; }
@@ -41,7 +55,7 @@ commit_epoch() { git -C "$root" log -1 --format=%ct 2>/dev/null || echo 31553280
 # Builds the program of one preset in the current tree; prints its path.
 build_program() {
   local preset=$1 log
-  log=$(mktemp)
+  log=$(mktemp "$scratch/build.XXXXXX")
   if ! { cmake --preset "$preset" && cmake --build --preset "$preset" -j "$(nproc)" --target LexPlant; } >"$log" 2>&1; then
     tail -n 20 "$log" >&2
     rm -f "$log"
@@ -54,42 +68,54 @@ build_program() {
 
 # ---- --check: two clean builds of this commit, from two folders --------
 
+# One file of one preset's build, in both clones: says whether it is the same.
+compare_builds() {
+  local preset=$1 file=$2 a=$3/build/$1/$2 b=$4/build/$1/$2 sum_a sum_b
+  sum_a=$(digest "$a")
+  sum_b=$(digest "$b")
+  if [ "$sum_a" = "$sum_b" ]; then
+    echo "reproducible: $preset $file $sum_a"
+  else
+    echo "NOT reproducible: $preset $file $sum_a and $sum_b ($(cmp -l "$a" "$b" | wc -l) bytes differ)"
+    return 1
+  fi
+}
+
 check_reproducible() {
-  local commit preset a b status=0 presets=("$@")
+  local commit epoch preset clone file status=0
+  local presets=("$@") clones=("$scratch/check/a" "$scratch/check/second/b")
   commit=$(git rev-parse HEAD)
+  epoch=$(commit_epoch)
   [ -z "$(git status --porcelain --untracked-files=no)" ] ||
     say "note: uncommitted changes are not part of the check; it builds $commit"
-  tmp=$(mktemp -d)
-  trap 'rm -rf "$tmp"' EXIT
   # Different folder names and depths, so that no path can hide in the bytes.
-  for clone in "$tmp/a" "$tmp/second/b"; do
+  for clone in "${clones[@]}"; do
     git clone -q --no-checkout "$root" "$clone"
     git -C "$clone" checkout -q --detach "$commit"
   done
   for preset in "${presets[@]}"; do
-    for clone in "$tmp/a" "$tmp/second/b"; do
-      (cd "$clone" && SOURCE_DATE_EPOCH=$(commit_epoch) build_program "$preset" >/dev/null) || return 1
+    for clone in "${clones[@]}"; do
+      (cd "$clone" && SOURCE_DATE_EPOCH=$epoch build_program "$preset" >/dev/null) || return 1
     done
-    a=$(sha256sum <"$tmp/a/build/$preset/$PROGRAM" | cut -d' ' -f1)
-    b=$(sha256sum <"$tmp/second/b/build/$preset/$PROGRAM" | cut -d' ' -f1)
-    if [ "$a" = "$b" ]; then
-      echo "reproducible: $preset $PROGRAM $a"
-    else
-      echo "NOT reproducible: $preset $PROGRAM $a and $b ($(cmp -l "$tmp/a/build/$preset/$PROGRAM" \
-        "$tmp/second/b/build/$preset/$PROGRAM" | wc -l) bytes differ)"
-      status=1
-    fi
+    for file in "$PROGRAM" "$SYMBOLS"; do
+      compare_builds "$preset" "$file" "${clones[@]}" || status=1
+    done
   done
   return "$status"
 }
 
-if [ "${1:-}" = --check ]; then
-  shift
+check_command() {
+  local preset
   for preset in "$@"; do
     case "$preset" in mingw | mingw64) ;; *) usage ;; esac
   done
-  [ $# -gt 0 ] || set -- mingw mingw64
+  if [ $# -eq 0 ]; then set -- mingw mingw64; fi
   check_reproducible "$@"
+}
+
+if [ "${1:-}" = --check ]; then
+  shift
+  check_command "$@"
   exit
 fi
 
@@ -141,8 +167,8 @@ python3 scripts/kit.py check "$option" --name "$name" || status=$?
 
 # ---- the signing material, checked before anything is built -------------
 
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+tmp=$scratch/kit
+mkdir "$tmp"
 passin=pass:
 [ -z "$pass_file" ] || passin=file:$pass_file
 
@@ -198,8 +224,9 @@ epoch=$(commit_epoch)
 [ -z "$(git status --porcelain --untracked-files=no 2>/dev/null)" ] ||
   say "note: the tree has uncommitted changes; this program is not the commit's"
 built=$(SOURCE_DATE_EPOCH=$epoch build_program "$preset")
-echo "built: $built $(sha256sum <"$built" | cut -d' ' -f1)"
+echo "built: $built $(digest "$built")"
 cp "$built" "$tmp/$PROGRAM"
+cp "$built.debug" "$tmp/$SYMBOLS"
 
 if [ -n "$signing" ]; then
   sign=(osslsigncode sign -h sha256 -n "LexPlant" -in "$tmp/$PROGRAM" -out "$tmp/signed.exe")
@@ -224,7 +251,8 @@ fi
 
 python3 scripts/kit.py pack "$option" "$tmp/$PROGRAM" "$tmp/out" --name "$name" --epoch "$epoch" >/dev/null
 mkdir -p "$out"
-rm -rf "${out:?}/$name" "$out/$name.zip" "$out/SHA256SUMS"
-mv "$tmp/out/$name" "$tmp/out/$name.zip" "$tmp/out/SHA256SUMS" "$out/"
+rm -rf "${out:?}/$name" "$out/$name.zip" "$out/SHA256SUMS" "${out:?}/$SYMBOLS"
+mv "$tmp/out/$name" "$tmp/out/$name.zip" "$tmp/out/SHA256SUMS" "$tmp/$SYMBOLS" "$out/"
 echo "kit: $out/$name/ ($PROGRAM beside option/), $out/$name.zip, $out/SHA256SUMS"
 cat "$out/SHA256SUMS"
+echo "symbols (keep them, do not ship them): $out/$SYMBOLS $(digest "$out/$SYMBOLS")"

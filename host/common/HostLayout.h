@@ -39,3 +39,17 @@ inline constexpr char kToolkitClass[] = "HRN10_DICMANAGER_MAIN";
 inline constexpr char kImeMarker[] = "HRN10_UI_MAIN";
 
 }  // namespace host
+
+namespace host {
+
+// The UI driver's fit probe: a library the driver hooks into the program's
+// dialog thread, so that texts are measured with the controls' own fonts.
+// The driver sends kFitMessage with its process id; the probe writes its
+// lines into the shared block kFitBlockPrefix<that id> of kFitBlockBytes.
+inline constexpr char kFitProbeDll[] = "fitprobe.dll";
+inline constexpr char kFitProbeHook[] = "FitProbeHook";
+inline constexpr char kFitMessage[] = "LexPlant.UiDriver.Fit";
+inline constexpr char kFitBlockPrefix[] = "LexPlant.UiDriver.Fit.";
+inline constexpr unsigned kFitBlockBytes = 64 * 1024;
+
+}  // namespace host

@@ -12,6 +12,8 @@
 //                       write a per-user value as the common library keeps it
 //   attrib [+-][hsr]... PATH
 //                       change hidden/system/read-only attributes
+//   dpi N               the display's DPI for programs started from now on
+//                       (96 is 100 %, 144 150 %, 192 200 %)
 //   dump                print the host's state, one item a line ("?" for
 //                       what could not be read)
 //
@@ -33,6 +35,8 @@
 namespace {
 
 constexpr char kUserDicKind[] = "odic";
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+constexpr char kLogPixelsValue[] = "LogPixels";
 
 void Say(const std::string& line) { host::WriteOut(line + "\n"); }
 
@@ -233,6 +237,18 @@ void DumpKey(const std::string& relative) {
   RegCloseKey(h);
 }
 
+// Wine reads the display's DPI when a program starts, from where Windows
+// keeps the user's scaling.
+bool SetDisplayDpi(const char* text) {
+  DWORD dpi = strtoul(text, nullptr, 10);
+  HKEY h;
+  LONG err = RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr);
+  if (err != ERROR_SUCCESS) return Fail("dpi", err);
+  err = RegSetValueExA(h, kLogPixelsValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+  RegCloseKey(h);
+  return err == ERROR_SUCCESS || Fail("dpi", err);
+}
+
 void Dump() {
   DumpInstallPath();
   std::string dll = SystemDll();
@@ -272,6 +288,8 @@ int main(int argc, char** argv) {
     } else if (c == "attrib" && two) {
       ok = ChangeAttributes(argv[i + 1], argv[i + 2]) && ok;
       i += 2;
+    } else if (c == "dpi" && more) {
+      ok = SetDisplayDpi(argv[++i]) && ok;
     } else if (c == "dump") {
       Dump();
     } else {

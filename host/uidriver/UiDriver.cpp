@@ -14,6 +14,10 @@
 //   escape | enter   post the key to the focused control, then wait for it to go
 //   close            the close box (SC_CLOSE), then wait for it to go
 //   check ID 0|1     tick or clear a check box by clicking it
+//   fit              measure every control's text of that dialog inside the
+//                    installer, with the control's own font and wrapping
+//                    (fitprobe.dll beside the driver; its lines are
+//                    described there)
 //   gone MS          wait for the dialog to go, whoever answers it
 //   exit MS          wait for the installer to end
 //   windows          top-level windows the installer still has: window,
@@ -36,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "common/HostLayout.h"
 #include "common/HostUtil.h"
 
 namespace {
@@ -47,7 +52,6 @@ constexpr DWORD kGoneTimeoutMs = 5000;
 constexpr DWORD kSettleMs = 200;
 constexpr DWORD kSendTimeoutMs = 2000;
 constexpr DWORD kIconSettleMs = 2000;
-constexpr int kIconSize = 32;
 // The id a message box gives its icon control: Wine's, then Windows'. A
 // dialog template's icon has its own id (usually -1).
 constexpr int kMessageBoxIconIds[] = {0x440, 0x14};
@@ -140,12 +144,17 @@ BOOL CALLBACK CollectIconGroup(HMODULE, LPCSTR, LPSTR name, LONG_PTR list) {
   return TRUE;
 }
 
+// A standard icon in the image that suits that size.
+HICON SystemIcon(LPCSTR id, int size) {
+  return static_cast<HICON>(LoadImageA(nullptr, id, IMAGE_ICON, size, size, LR_SHARED));
+}
+
 // The icons of the launched program's file, so that a dialog's picture can
 // be told from any other icon and from an empty control.
-void AddProgramIcons(std::vector<IconCandidate>& list) {
+void AddProgramIcons(std::vector<IconCandidate>& list, int size) {
   char path[MAX_PATH] = {};
-  DWORD size = sizeof(path);
-  if (!g.process || !QueryFullProcessImageNameA(g.process, 0, path, &size)) return;
+  DWORD length = sizeof(path);
+  if (!g.process || !QueryFullProcessImageNameA(g.process, 0, path, &length)) return;
   HMODULE image = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!image) return;
   std::vector<std::string> groups;
@@ -153,56 +162,58 @@ void AddProgramIcons(std::vector<IconCandidate>& list) {
   for (const std::string& group : groups) {
     bool numbered = group.find_first_not_of("0123456789") == std::string::npos;
     LPCSTR id = numbered ? MAKEINTRESOURCEA(atoi(group.c_str())) : group.c_str();
-    HANDLE icon = LoadImageA(image, id, IMAGE_ICON, kIconSize, kIconSize, LR_DEFAULTCOLOR);
+    HANDLE icon = LoadImageA(image, id, IMAGE_ICON, size, size, LR_DEFAULTCOLOR);
     if (icon) list.push_back({"program " + group, static_cast<HICON>(icon), true});
   }
   FreeLibrary(image);
 }
 
 // Which icon the control shows, by comparing its pixels on screen with each
-// candidate drawn here.
+// candidate drawn here at the control's size (which grows with the DPI).
 std::string IconName(HWND iconControl) {
   if (!IsWindowVisible(iconControl)) return "none";
   RECT r;
   GetWindowRect(iconControl, &r);
+  const int size = r.right - r.left;
+  if (size <= 0 || r.bottom - r.top != size) return "unknown";
   HDC screen = GetDC(nullptr);
   HDC shot = CreateCompatibleDC(screen);
-  HBITMAP shotBmp = CreateCompatibleBitmap(screen, kIconSize, kIconSize);
+  HBITMAP shotBmp = CreateCompatibleBitmap(screen, size, size);
   HGDIOBJ oldShot = SelectObject(shot, shotBmp);
-  BitBlt(shot, 0, 0, kIconSize, kIconSize, screen, r.left, r.top, SRCCOPY);
+  BitBlt(shot, 0, 0, size, size, screen, r.left, r.top, SRCCOPY);
   // A control without an icon shows nothing but the dialog's background.
   bool blank = true;
-  for (int i = 1; i < kIconSize * kIconSize && blank; ++i) {
-    blank = GetPixel(shot, i % kIconSize, i / kIconSize) == GetPixel(shot, 0, 0);
+  for (int i = 1; i < size * size && blank; ++i) {
+    blank = GetPixel(shot, i % size, i / size) == GetPixel(shot, 0, 0);
   }
 
   std::vector<IconCandidate> candidates;
   if (!blank) {
-    candidates = {{"stop", LoadIconA(nullptr, IDI_HAND), false},
-                  {"question", LoadIconA(nullptr, IDI_QUESTION), false},
-                  {"exclamation", LoadIconA(nullptr, IDI_EXCLAMATION), false},
-                  {"information", LoadIconA(nullptr, IDI_ASTERISK), false}};
-    AddProgramIcons(candidates);
+    candidates = {{"stop", SystemIcon(IDI_HAND, size), false},
+                  {"question", SystemIcon(IDI_QUESTION, size), false},
+                  {"exclamation", SystemIcon(IDI_EXCLAMATION, size), false},
+                  {"information", SystemIcon(IDI_ASTERISK, size), false}};
+    AddProgramIcons(candidates, size);
   }
   std::string best;
   double bestScore = 0.0;
   HDC probe = CreateCompatibleDC(screen);
-  HBITMAP probeBmp = CreateCompatibleBitmap(screen, kIconSize * 2, kIconSize);
+  HBITMAP probeBmp = CreateCompatibleBitmap(screen, size * 2, size);
   HGDIOBJ oldProbe = SelectObject(probe, probeBmp);
   for (const IconCandidate& c : candidates) {
     HICON icon = c.icon;
     // Drawn once on black and once on white: the pixels that agree are the
     // icon's own, the rest is transparent.
-    RECT black = {0, 0, kIconSize, kIconSize}, white = {kIconSize, 0, 2 * kIconSize, kIconSize};
+    RECT black = {0, 0, size, size}, white = {size, 0, 2 * size, size};
     FillRect(probe, &black, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     FillRect(probe, &white, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    DrawIconEx(probe, 0, 0, icon, kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
-    DrawIconEx(probe, kIconSize, 0, icon, kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
+    DrawIconEx(probe, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    DrawIconEx(probe, size, 0, icon, size, size, 0, nullptr, DI_NORMAL);
     int opaque = 0, same = 0;
-    for (int y = 0; y < kIconSize; ++y) {
-      for (int x = 0; x < kIconSize; ++x) {
+    for (int y = 0; y < size; ++y) {
+      for (int x = 0; x < size; ++x) {
         COLORREF a = GetPixel(probe, x, y);
-        if (a != GetPixel(probe, x + kIconSize, y)) continue;
+        if (a != GetPixel(probe, x + size, y)) continue;
         ++opaque;
         if (GetPixel(shot, x, y) == a) ++same;
       }
@@ -367,6 +378,36 @@ void Check(int id, int want) {
   Say("check\t" + std::to_string(id) + "\t" + std::to_string(state));
 }
 
+// The probe runs in the dialog's own thread while this waits for it, and
+// writes its answer into a block named after this process.
+void Fit() {
+  if (!HaveDialog()) return;
+  std::string name = host::kFitBlockPrefix + std::to_string(GetCurrentProcessId());
+  HANDLE block =
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, host::kFitBlockBytes, name.c_str());
+  char* view = block ? static_cast<char*>(MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, host::kFitBlockBytes)) : nullptr;
+  HMODULE probe = LoadLibraryA(host::JoinPath(host::ModuleDir(nullptr), host::kFitProbeDll).c_str());
+  FARPROC found = probe ? GetProcAddress(probe, host::kFitProbeHook) : nullptr;
+  HOOKPROC proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(found));
+  HHOOK hook =
+      proc ? SetWindowsHookExA(WH_CALLWNDPROC, proc, probe, GetWindowThreadProcessId(g.dialog, nullptr)) : nullptr;
+  if (!view || !hook) {
+    Say("error\tfit " + std::to_string(GetLastError()));
+  } else {
+    view[0] = '\0';
+    SendTimeout(g.dialog, RegisterWindowMessageA(host::kFitMessage), GetCurrentProcessId(), 0);
+    if (view[0] == '\0') {
+      Say("error\tfit: no answer");
+    } else {
+      host::WriteOut(std::string(view, strnlen(view, host::kFitBlockBytes)));
+    }
+  }
+  if (hook) UnhookWindowsHookEx(hook);
+  if (probe) FreeLibrary(probe);
+  if (view) UnmapViewOfFile(view);
+  if (block) CloseHandle(block);
+}
+
 bool Start(const std::string& cmdline, PROCESS_INFORMATION& pi) {
   // The children get the null device as standard handles: under Wine they
   // would otherwise keep our answer pipe open after we are gone.
@@ -522,6 +563,8 @@ bool ReadLine(std::string& line) {
 }  // namespace
 
 int main() {
+  // Positions, sizes and pixels as the installer, aware of the DPI, has them.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   std::string line;
   while (ReadLine(line)) {
     size_t space = line.find(' ');
@@ -550,6 +593,8 @@ int main() {
       Close();
     else if (cmd == "check")
       Check(atoi(arg.c_str()), atoi(arg.substr(arg.find(' ') + 1).c_str()));
+    else if (cmd == "fit")
+      Fit();
     else if (cmd == "gone") {
       if (HaveDialog()) ReportGone(g.dialog, strtoul(arg.c_str(), nullptr, 10));
     } else if (cmd == "exit")

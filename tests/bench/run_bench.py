@@ -9,7 +9,8 @@ the baseline dialogs); nothing is built here. The Wine prefix is the
 benchmark's own, BUILD_DIR/bench/prefix, made on the first run. The timing
 is done in the prefix by benchprobe.exe with QueryPerformanceCounter; this
 script only lays out the files, runs the rounds and prints one table of
-medians, with the common library's call counts beside the installer's times.
+medians, with the common library's call counts beside the installer's times,
+and the program's size beside the bare baseline's.
 The stand-in common library only counts its calls here (no log is written
 while a span is timed).
 """
@@ -321,9 +322,19 @@ def fmt_counts(side):
     return "/".join(map(str, next(iter(side.counts))))
 
 
-def table(plan):
+def size_row(build):
+    """The program's bytes as it ships, stripped, beside the bare one-dialog
+    program of the same toolchain, flags and static runtime, stripped alike:
+    what the program adds to any dialog program, so that growth shows."""
+    program = (build / "LexPlant.exe").stat().st_size
+    bare = (build / "host" / "benchbare.exe").stat().st_size
+    return (f"| Size, stripped, vs a bare one-dialog program | {program:,} bytes | {bare:,} bytes | "
+            f"{program / bare:.2f} | | | |")
+
+
+def table(plan, build):
     lines = ["| What | Program | Baseline | Ratio | Rounds | Spread | Library calls (root/get/set/delete) |",
-             "|---|---|---|---|---|---|---|"]
+             "|---|---|---|---|---|---|---|", size_row(build)]
     for m in plan:
         p = m.program.median()
         b = m.baseline.median()
@@ -379,7 +390,7 @@ def main():
         run_rounds(bench, plan, args.rounds)
         print()
         print(machine_line(bench.wine))
-        print(table(plan))
+        print(table(plan, build))
     except (BenchError, winehost.WineError) as e:
         print(f"benchmark failed: {e}")
         return 1

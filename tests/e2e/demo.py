@@ -9,9 +9,11 @@ answered as a first-time user would: Install, Yes to an overwrite question,
 both boxes left ticked, Close. Either way a report follows: each dialog and
 message shown (with a PNG of each), the files copied, the registered and
 enabled lists before and after, what the engine received, the notifications
-and whether the toolkit started. The prefix is kept, so a second run meets
-the dictionaries of the first and shows the overwrite question; --reset
-starts afresh.
+and whether the toolkit started. Answered so, it then runs once more on a
+display scaled to 150 % (144 DPI), for PNGs of the same dialogs laid out
+there; a text that would not fit its control is reported either way. The
+prefix is kept, so a second run meets the dictionaries of the first and
+shows the overwrite question; --reset starts afresh.
 """
 
 import argparse
@@ -36,6 +38,7 @@ SAMPLES = sorted(p.name for p in SAMPLE_OPTION.iterdir())
 IDOK, IDCANCEL, IDYES = 1, 2, 6
 WAIT_MS = 15000
 INTERACTIVE_WAIT_MS = 600000
+DPI, SCALED_DPI = 96, 144
 
 
 def lists(wine):
@@ -82,6 +85,49 @@ def describe(n, dialog, action, shot):
     print(f"    -> {action}")
     if shot:
         print(f"    screenshot: {shot}")
+    for misfit in dialog.misfits():
+        print(f"    does not fit: {misfit}")
+
+
+def answer_all(driver, interactive, report):
+    """Answers every dialog of the run; report(n, dialog, action) for each."""
+    n = 0
+    while True:
+        d = driver.wait(INTERACTIVE_WAIT_MS if interactive else WAIT_MS)
+        if isinstance(d, str):
+            break
+        n += 1
+        if interactive:
+            driver.gone(INTERACTIVE_WAIT_MS)
+            action = "answered by you"
+        else:
+            result, label = first_time_answer(driver, d)
+            action = f"pressed {label}" + ("" if result == "gone" else f" ({result})")
+        report(n, d, action, driver.shots[-1] if driver.shots else None)
+    driver.exit(WAIT_MS)
+
+
+def scaled_run(wine, shots):
+    """The same answers on a display at 150 %, for its PNGs. The toolkit the
+    first run started is closed first, or its question would come back."""
+    print(f"\n== the same run at {SCALED_DPI * 100 // DPI} % ({SCALED_DPI} DPI)")
+    wine.hostsetup("dpi", str(SCALED_DPI))
+    driver = winehost.Driver(wine, shots, f"demo-{SCALED_DPI * 100 // DPI}")
+    try:
+        driver.close_class(winehost.TOOLKIT_CLASS)
+        driver.launch(f"{KIT}\\LexPlant.exe")
+
+        def report(n, dialog, action, shot):
+            kind = "message box" if dialog.kind == "messagebox" else "dialog"
+            print(f"[{n}] {kind} 「{dialog.caption}」 -> {action}\n    screenshot: {shot}")
+            for misfit in dialog.misfits():
+                print(f"    does not fit: {misfit}")
+        answer_all(driver, False, report)
+        driver.close_class(winehost.TOOLKIT_CLASS)
+        driver.kill()
+    finally:
+        driver.quit()
+        wine.hostsetup("dpi", str(DPI))
 
 
 def main():
@@ -112,7 +158,7 @@ def main():
         # The host's programs every time, so that a rebuilt host is the one
         # that runs; its values and the kit only the first time, so that a
         # second run meets what the first one installed.
-        wine.hostsetup("install", winehost.HOST_KEY_INSTALL_PATH)
+        wine.hostsetup("dpi", str(DPI), "install", winehost.HOST_KEY_INSTALL_PATH)
         if not wine.unix(KIT).exists():
             wine.hostsetup("resetstore", "setdw", r"AssistantDic\AssistantDicNum", "1",
                            "setsz", r"AssistantDic\AssistantDic1", ASSISTANT)
@@ -145,20 +191,7 @@ def main():
         while not any(r[0] == "ready" for r in log_rows(wine.unix(IME_LOG))) and time.time() < deadline:
             time.sleep(0.05)
         driver.launch(f"{KIT}\\LexPlant.exe")
-        n = 0
-        while True:
-            d = driver.wait(INTERACTIVE_WAIT_MS if interactive else WAIT_MS)
-            if isinstance(d, str):
-                break
-            n += 1
-            if interactive:
-                driver.gone(INTERACTIVE_WAIT_MS)
-                action = "answered by you"
-            else:
-                result, label = first_time_answer(driver, d)
-                action = f"pressed {label}" + ("" if result == "gone" else f" ({result})")
-            describe(n, d, action, driver.shots[-1] if driver.shots else None)
-        driver.exit(WAIT_MS)
+        answer_all(driver, interactive, describe)
 
         # A toolkit started at the end needs a moment to open its window.
         toolkit = []
@@ -185,6 +218,7 @@ def main():
         print(f"toolkit:        {'started at ' + toolkit[0][1] if toolkit else 'not started'}")
         if not interactive:
             print(f"screenshots:    {shots}")
+            scaled_run(wine, shots)
         print("run the demo again to see the overwrite question; --reset starts afresh")
         driver.close_class(winehost.TOOLKIT_CLASS)
         driver.close_class(winehost.IME_CLASS)

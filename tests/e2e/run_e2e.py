@@ -78,6 +78,8 @@ PATH_LIBRARY_DIR = r"C:\HostLib"
 IME_LOG = E2E_DIR + r"\ime.log"
 ASSISTANT = r"C:\Program Files\Heronix\Fumidori\DIC\assist.dic"
 STOP, EXCLAMATION = "stop", "exclamation"
+# The display's DPI (LogPixels): 100 % unless a scenario's row says otherwise.
+DEFAULT_DPI = 96
 TOOLKIT_SETTLE_S = 1.5
 SW_SHOW = 5
 
@@ -92,6 +94,7 @@ class Scenario:
         self.failures = []
         self.driver = None
         self.kit = KIT
+        self.dpi = DEFAULT_DPI
 
     # ---- checks ----
 
@@ -123,7 +126,7 @@ class Scenario:
         shutil.copy2(self.env.product, kit_dir / "LexPlant.exe")
         # As if downloaded beside it: nothing may ever load it.
         shutil.copy2(self.env.planted, kit_dir / "HRNCMN10.DLL")
-        commands = ["resetstore", "install", winehost.HOST_KEY_INSTALL_PATH] + list(host)
+        commands = ["dpi", str(self.dpi), "resetstore", "install", winehost.HOST_KEY_INSTALL_PATH] + list(host)
         for path, value in seeds:
             commands += ["setdw", path, str(value)] if isinstance(value, int) else ["setsz", path, value]
         if option:
@@ -302,7 +305,8 @@ class Scenario:
         """Ends what the scenario started, then checks every call the
         installer made to the common library. A harness step failing here
         is one more failure; the caller ends whatever is left."""
-        steps = [("cleaning up", self._end_programs), ("ending the driver", self.driver.quit)] if self.driver else []
+        steps = [("measuring the texts", self.expect_texts_fit), ("cleaning up", self._end_programs),
+                 ("ending the driver", self.driver.quit)] if self.driver else []
         steps.append(("reading the common library's log", self.expect_contract))
         steps.append(("looking for the planted library's log", self.expect_nothing_planted_ran))
         for what, step in steps:
@@ -310,6 +314,14 @@ class Scenario:
                 step()
             except Exception as e:  # noqa: BLE001 - any broken step fails the scenario
                 self.failures.append(f"{what}: {type(e).__name__}: {e}")
+
+    def expect_texts_fit(self):
+        """Every dialog and message box seen was laid out at the scenario's
+        DPI (so that a scaled row measured at its scale), and each of its
+        texts fits its control there."""
+        for d in self.driver.seen:
+            self.equal(d.dpi, self.dpi, f"DPI of {d.kind} {d.caption!r}")
+            self.failures += d.misfits()
 
     def _end_programs(self):
         self.driver.kill()
@@ -1054,7 +1066,24 @@ def scenario_target_path_too_long(s):
     s.expect_untouched()
 
 
+def at_dpi(scenario, dpi):
+    def run(s):
+        s.dpi = dpi
+        scenario(s)
+    return run
+
+
+# Run again at 150 % and 200 %: between them these show dialogs 132, 130 and
+# 100 and every message box the scenarios show, so that each text is
+# measured at each scale.
+SCALED = ["about_box", "host_key_missing", "broken_host", "no_dictionaries", "user_folder_unavailable",
+          "toolkit_closed_then_ok", "destination_exists", "busy_stays_busy", "overwrite_registration_fails",
+          "engine_refuses", "target_path_too_long"]
+SCALED_DPI = (144, 192)
+
 SCENARIOS = [(name[len("scenario_"):], fn) for name, fn in globals().items() if name.startswith("scenario_")]
+SCENARIOS += [(f"{name}_{dpi * 100 // DEFAULT_DPI}", at_dpi(fn, dpi))
+              for dpi in SCALED_DPI for name, fn in SCENARIOS if name in SCALED]
 
 
 def main():

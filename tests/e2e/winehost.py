@@ -411,6 +411,11 @@ class Dialog:
         self.caption = None
         self.controls = []  # (id, class, style, visible, check, text)
         self.icon = None
+        # What the driver's fit probe measured inside the program, in pixels.
+        self.dpi = None
+        self.client = None  # (width, height)
+        self.measured = []  # (id, class, (left, top, right, bottom), needed, available, text)
+        self.unmeasured = None
         for row in rows:
             if row[0] == "window":
                 self.hwnd = row[1]
@@ -423,6 +428,37 @@ class Dialog:
                 self.controls.append((int(row[1]), row[2], int(row[3], 16), row[4] == "1", check, row[6]))
             elif row[0] == "icon":
                 self.icon = row[1]
+
+    def take_measures(self, rows):
+        for row in rows:
+            if row[0] == "dialog":
+                self.dpi = int(row[1])
+                self.client = (int(row[2]), int(row[3]))
+            elif row[0] == "control":
+                place = tuple(int(v) for v in row[3:7])
+                needed = available = text = None
+                if len(row) > 7:
+                    needed, available, text = (int(row[7]), int(row[8])), (int(row[9]), int(row[10])), row[11]
+                self.measured.append((int(row[1]), row[2], place, needed, available, text))
+            elif row[0] == "error":
+                self.unmeasured = row[1]
+
+    def misfits(self):
+        """Each text that needs more room than its control gives it, with the
+        control's own font and wrapping, and each control that leaves the
+        dialog's client area."""
+        if self.client is None:
+            return [f"{self.summary()}: not measured ({self.unmeasured})"]
+        width, height = self.client
+        out = []
+        for cid, cls, (left, top, right, bottom), needed, available, text in self.measured:
+            name = f"{self.kind} {self.caption!r}: {cls} {cid}" + (f" {text!r}" if text else "")
+            if left < 0 or top < 0 or right > width or bottom > height:
+                out.append(f"{name} at ({left}, {top})-({right}, {bottom}) leaves the {width}×{height} client area")
+            if needed and (needed[0] > available[0] or needed[1] > available[1]):
+                out.append(f"{name} needs {needed[0]}×{needed[1]} px, has {available[0]}×{available[1]}"
+                           f" at {self.dpi} DPI")
+        return out
 
     def visible(self):
         return [c for c in self.controls if c[3]]
@@ -523,6 +559,7 @@ class Driver:
         if rows and rows[0][0] in ("exited", "timeout"):
             return rows[0][0]
         dialog = Dialog(rows)
+        dialog.take_measures(self.command("fit"))
         self.seen.append(dialog)
         self.screenshot(dialog)
         return dialog

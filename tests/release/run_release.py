@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The release: the kit check's verdicts, bad input refused with status 2
 and an untouched output folder, a kit signed with a throw-away certificate
-that osslsigncode verifies, and that signed program installing under Wine.
+that osslsigncode verifies, its program stripped with its symbols beside the
+zip, and that signed program installing under Wine.
 
     run_release.py [--wine-preset mingw|mingw64]
 
@@ -15,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import zipfile
+import zlib
 from pathlib import Path
 
 sys.dont_write_bytecode = True
@@ -36,6 +38,16 @@ WIDE = "辞"  # two bytes in code page 932, three in UTF-8
 # enough that the name fits a Linux file system's 255 bytes.
 WIDE_CHARACTERS = 60
 
+
+# What a kit's program may weigh, and its symbols file, which the program
+# names in its .gnu_debuglink section with the file's CRC-32.
+MAX_PROGRAM_BYTES = 400_000
+SYMBOLS = "LexPlant.exe.debug"
+# The toolchain's binutils of each preset, to look into the program with.
+BINUTILS = {"mingw": "i686-w64-mingw32-", "mingw64": "x86_64-w64-mingw32-"}
+# A function of the program, and the source a crash address inside it must
+# be read back to with the symbols.
+CRASH_FUNCTION, CRASH_SOURCE = "CInstallerApp::RunInstall()", "app/InstallerApp.cpp"
 
 LONG_KIT_NAME = "K" * 30
 LONG_KIT_LONGEST_NAME = 259 - len("C:\\Users\\" + "u" * 20 + f"\\Downloads\\{LONG_KIT_NAME}\\{LONG_KIT_NAME}\\option\\")
@@ -223,6 +235,7 @@ def signed_release(r, tmp, keys, preset):
         if verify.returncode != 0:
             failures.append(f"osslsigncode verify: {verify.stdout[-300:]}{verify.stderr}")
         failures += same_program_faults(tmp, program, ROOT / "build" / preset / "LexPlant.exe", keys)
+        failures += symbols_faults(tmp, program, out / SYMBOLS, BINUTILS[preset])
     r.check(f"signed release ({preset})", failures)
     return None if failures else program
 
@@ -257,6 +270,38 @@ def same_program_faults(tmp, signed, built, keys):
         if p.returncode != 0:
             return [f"osslsigncode {step[0]}: {p.stdout[-300:]}{p.stderr}"]
     return [] if joined.read_bytes() == signed.read_bytes() else ["the signature on the built program is not the kit's"]
+
+
+def symbols_faults(tmp, program, symbols, binutils):
+    """The program ships without debug sections and under its size limit;
+    its symbols lie beside the zip, are the file it links to, and read an
+    address inside a function back to that function's source file."""
+    failures = []
+    if program.stat().st_size >= MAX_PROGRAM_BYTES:
+        failures.append(f"the program has {program.stat().st_size} bytes, want fewer than {MAX_PROGRAM_BYTES}")
+    sections = [line.split()[1] for line in run(binutils + "objdump", "-h", program).stdout.splitlines()
+                if line.split()[:1] and line.split()[0].isdigit()]
+    debug = [name for name in sections if name.startswith(".debug")]
+    if debug or not sections:
+        failures.append(f"the program's sections: {sections}")
+    if not symbols.exists():
+        return failures + [f"no {SYMBOLS} beside the zip"]
+    link = tmp / "debuglink"
+    run(binutils + "objcopy", f"--dump-section=.gnu_debuglink={link}", program, tmp / "discarded.exe")
+    data = link.read_bytes() if link.exists() else b""
+    name = data[:data.find(b"\0")] if b"\0" in data else data
+    crc = int.from_bytes(data[-4:], "little") if len(data) >= 4 else None
+    if (name, crc) != (SYMBOLS.encode(), zlib.crc32(symbols.read_bytes())):
+        failures.append(f"the program's .gnu_debuglink {data!r} does not name {SYMBOLS} with its CRC-32")
+    found = [line.split()[0] for line in run(binutils + "nm", "-C", symbols).stdout.splitlines()
+             if line.endswith(" " + CRASH_FUNCTION)]
+    if not found:
+        return failures + [f"{CRASH_FUNCTION} is not among the symbols"]
+    inside = f"{int(found[0], 16) + 1:#x}"
+    where = run(binutils + "addr2line", "-f", "-e", symbols, inside).stdout
+    if CRASH_SOURCE + ":" not in where:
+        failures.append(f"addr2line reads {inside} in {CRASH_FUNCTION} as {where!r}, not in {CRASH_SOURCE}")
+    return failures
 
 
 def wine_install(r, preset, program):

@@ -8,12 +8,14 @@ Unicode and must also survive the round trip to code page 932, since the
 program handles every string as code page 932. For a program file it also
 checks that it is a Windows GUI program of the given architecture (x86, the
 shipped 32-bit program, unless told otherwise) that imports only system DLLs;
-the manifest must name that architecture too.
+the manifest must name that architecture too, and declare the program aware
+of the display's DPI.
 Prints every mismatch and exits 1 when there was one.
 """
 import functools
 import struct
 import sys
+from xml.etree import ElementTree
 
 RT_ICON, RT_MENU, RT_DIALOG, RT_STRING, RT_ACCELERATOR = 3, 4, 5, 6, 9
 RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 14, 16, 24
@@ -491,6 +493,31 @@ def check_icon(res, c):
 ARCHES = {"x86": (0x14C, 0x10B, 96), "amd64": (0x8664, 0x20B, 112)}
 
 
+SMI = "http://schemas.microsoft.com/SMI/%d/WindowsSettings"
+# What the manifest's windowsSettings declare, as the items of each value
+# (the values are not case-sensitive); None for a setting never declared.
+# Dialogs are laid out at the display's DPI: per-monitor v2, else (Windows 10
+# 1607) system-aware, and system-aware through dpiAware before that. No
+# process code page is asked for: where Windows 10 would take one, it would
+# be UTF-8, and every text and path of the program is code page 932.
+WINDOWS_SETTINGS = [
+    (SMI % 2005, "dpiAware", ["true"]),
+    (SMI % 2016, "dpiAwareness", ["permonitorv2", "system"]),
+    (SMI % 2019, "activeCodePage", None),
+]
+
+
+def check_windows_settings(text, c):
+    root = ElementTree.fromstring(text)
+    for ns, name, items in WINDOWS_SETTINGS:
+        found = [e for e in root.iter("{%s}%s" % (ns, name))]
+        if items is None:
+            c.expect(not found, "manifest declares %s" % name)
+        elif c.expect(len(found) == 1, "manifest declares %s %d times, want once" % (name, len(found))):
+            got = [item.strip().lower() for item in (found[0].text or "").split(",")]
+            c.equal(got, items, "manifest %s" % name)
+
+
 def check_manifest(res, c, arch):
     hits = [data for (t, n, _), data in res.items() if t == RT_MANIFEST and n == 1]
     if not c.expect(hits, "manifest (RT_MANIFEST 1) missing"):
@@ -502,6 +529,7 @@ def check_manifest(res, c, arch):
     own = text[text.find("<assemblyIdentity"):]
     own = own[:own.find("/>")]
     c.expect('processorArchitecture="%s"' % arch in own, "manifest's own identity is not for %s: %s" % (arch, own))
+    check_windows_settings(text, c)
 
 
 def check_program(pe, c, arch):
@@ -566,7 +594,7 @@ def main(argv):
                   functools.partial(check_manifest, arch=arch)):
         try:
             check(res, c)
-        except (ValueError, struct.error, UnicodeError, IndexError) as e:
+        except (ValueError, struct.error, UnicodeError, IndexError, ElementTree.ParseError) as e:
             c.failures.append("%s: cannot read: %s" % (getattr(check, "func", check).__name__, e))
     for failure in c.failures:
         print("FAIL " + failure)
