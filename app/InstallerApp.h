@@ -47,8 +47,9 @@ class CInstallerApp : private CLibrarySearchHardening, public CWinApp {
   // Copies and registers every source file; m_installedDics receives what was
   // installed. 1 when every file was handled (copied or declined).
   int InstallDictionaries();
-  // Drops registrations whose files are gone. kStop when a list failed;
-  // silent, the caller tells.
+  // Drops registrations whose files are gone: kPruned (0), or kPruneFailed
+  // (1) when reading or rewriting a list failed. Silent: the caller tells.
+  enum { kPruned = 0, kPruneFailed = 1 };
   int PruneMissingRegistrations();
   enum { kTargetAbsent = 0, kTargetFree = 1, kTargetBusy = 2 };
   // Whether the file can be opened exclusively for reading and writing.

@@ -312,7 +312,7 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
 
 int CInstallerApp::InstallDictionaries() {
   if (!CheckTargetPaths(*this)) return kStop;
-  if (PruneMissingRegistrations() == kStop) {
+  if (PruneMissingRegistrations() != kPruned) {
     ShowMessage(msg::kRegisterFailed);
     return kStop;
   }
@@ -328,22 +328,24 @@ int CInstallerApp::InstallDictionaries() {
 
 int CInstallerApp::PruneMissingRegistrations() {
   CStringArray registered;
-  if (m_store.ReadList(registered, DICLIST_REGISTERED) != COptionDicStore::kRead) return kStop;
+  if (m_store.ReadList(registered, DICLIST_REGISTERED) != COptionDicStore::kRead) return kPruneFailed;
 
   for (int i = 0; i < registered.GetSize(); ++i) {
     if (!RegisteredFileGone(registered[i])) continue;
     const COptionDicStore::RewriteResult unregistered = m_store.RemoveFromList(registered[i], DICLIST_REGISTERED);
-    if (!COptionDicStore::TidiedAsFarAsReadable(unregistered)) return kStop;
+    if (!COptionDicStore::TidiedAsFarAsReadable(unregistered)) return kPruneFailed;
     // An entry that could not be read may still register the path: its
     // enabled entry waits until the registration is surely gone.
     if (unregistered != COptionDicStore::kRewritten) continue;
-    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) return kStop;
+    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) {
+      return kPruneFailed;
+    }
   }
   // A duplicate left by a failure is tidied here, or it would stay for good.
   if (COptionDicStore::HasDuplicates(registered) &&
       !COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveDuplicates(DICLIST_REGISTERED)))
-    return kStop;
-  return kGoOn;
+    return kPruneFailed;
+  return kPruned;
 }
 
 int CInstallerApp::ProbeTargetFile(const char* pszPath) {

@@ -148,7 +148,7 @@ class COptionDicStore {
   void Unbind();
 
   bool m_bOutOfMemory;
-  CScopedLibrary m_library;
+  CScopedLibrary m_hLibrary;
   PFN_GenerateUserDicRootPath m_pfnGenerateUserDicRootPath;
   PFN_GetRegValue m_pfnGetRegValue;
   PFN_SetRegValue m_pfnSetRegValue;
