@@ -54,6 +54,11 @@ class CInstallerApp : private CLibrarySearchHardening, public CWinApp {
   enum { kTargetAbsent = 0, kTargetFree = 1, kTargetBusy = 2 };
   // Whether the file can be opened exclusively for reading and writing.
   int ProbeTargetFile(const char* pszPath);
+  // When enabled entries went back into the stored list after a release and
+  // the engine has not been handed the list since, hands it the stored
+  // enabled list once and tells the windows, so that the engine uses what
+  // the list says. 1 when it did so. Silent.
+  int CatchUpEngine();
 
   // ---- Enabling ----
   // Adds the installed dictionaries to the enabled list and hands the engine
@@ -70,4 +75,7 @@ class CInstallerApp : private CLibrarySearchHardening, public CWinApp {
   CStringArray m_sourceDics;
   CStringArray m_installedDics;
   CString m_strUserDicRoot;
+  // Enabled entries went back after a release, and the engine has not been
+  // handed the stored list since.
+  int m_bEngineBehind = 0;
 };

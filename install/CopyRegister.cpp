@@ -76,14 +76,16 @@ bool AddedOrListed(int nAddResult) {
 // failed call does not cost it; a put-back that still fails is told.
 class CReleasedEntries {
  public:
-  explicit CReleasedEntries(COptionDicStore& store) : m_store(store) {}
+  explicit CReleasedEntries(CInstallerApp& app) : m_app(app) {}
   CStringArray& List() { return m_entries; }
-  // False when an entry could not go back.
+  // False when an entry could not go back. The engine, handed the list
+  // without them, is behind the stored list from now on.
   bool PutBack() {
+    if (!m_entries.IsEmpty()) m_app.m_bEngineBehind = 1;
     bool bDone = true;
     for (int i = 0; bDone && i < m_entries.GetSize(); ++i) {
-      bDone = AddedOrListed(m_store.AddToList(m_entries[i], DICLIST_ENABLED)) ||
-              AddedOrListed(m_store.AddToList(m_entries[i], DICLIST_ENABLED));
+      bDone = AddedOrListed(m_app.m_store.AddToList(m_entries[i], DICLIST_ENABLED)) ||
+              AddedOrListed(m_app.m_store.AddToList(m_entries[i], DICLIST_ENABLED));
     }
     m_entries.RemoveAll();
     return bDone;
@@ -104,7 +106,7 @@ class CReleasedEntries {
   }
 
  private:
-  COptionDicStore& m_store;
+  CInstallerApp& m_app;
   CStringArray m_entries;
 };
 
@@ -291,7 +293,7 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   }
 
   const CTargetPlan plan = {strTarget, bRegistered, bRegistered && nFileState == CInstallerApp::kTargetBusy};
-  CReleasedEntries released(app.m_store);
+  CReleasedEntries released(app);
   try {
     if (plan.bBusy && ReleaseBusyTarget(app, strTarget, released) == CInstallerApp::kStop) return CInstallerApp::kStop;
     if (!CopyIntoPlace(strSource, strTarget)) {
@@ -321,9 +323,20 @@ int CInstallerApp::InstallDictionaries() {
   const int nSources = m_sourceDics.GetSize();
   m_installedDics.RemoveAll();
   for (int i = 0; i < nSources; ++i) {
-    if (InstallOneDictionary(*this, m_sourceDics[i]) == kStop) return kStop;
+    if (InstallOneDictionary(*this, m_sourceDics[i]) == kStop) {
+      // No enabling step follows to hand the engine the list.
+      CatchUpEngine();
+      return kStop;
+    }
   }
   return kGoOn;
+}
+
+int CInstallerApp::CatchUpEngine() {
+  if (!m_bEngineBehind) return 0;
+  NotifyEngine();
+  NotifyImeWindows();
+  return 1;
 }
 
 int CInstallerApp::PruneMissingRegistrations() {

@@ -131,7 +131,10 @@ TEST_F(CopyRegisterTest, RegisteredDestinationThatStaysBusyIsProbedTenTimesThenC
   EXPECT_EQ(0, app().InstallDictionaries());
 
   EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed}), MessageTexts());
-  EXPECT_EQ(1u, engine().Calls().size());
+  // Handed the list without Legal.dic to let go of it, then, with it back, the list as stored.
+  ASSERT_EQ(2u, engine().Calls().size());
+  EXPECT_EQ(Strings{kKeep}, engine().Calls()[0].paths);
+  EXPECT_EQ((Strings{kKeep, kLegal}), engine().Calls()[1].paths);
   EXPECT_EQ(11, fakewin::SleepCount());
   EXPECT_EQ(1 + 10, Probes(kLegal));
   EXPECT_EQ(1, fakewin::CountCalls("CopyFileA"));
