@@ -2,7 +2,9 @@
 // each error it gives on a real machine, the power failing at each call, and
 // each allocation running out of memory. After every run no dictionary the
 // user had may be lost or disabled, the stored lists must be whole, and a run
-// that ends differently from the fault-free one must say so.
+// that ends differently from the fault-free one must say so. The fault-free
+// run itself must complete what the design completes for its stored state,
+// however hostile: refusing is no safe way out.
 #include <fakewin32.h>
 #include <gtest/gtest.h>
 
@@ -39,6 +41,20 @@ using Step = fakewin::DialogStep;
 const bool kEnabled = true;
 const bool kRegistered = false;
 const char kDic[] = "C:\\Users\\taro\\Dic\\";
+// In a list as a test stores it: an entry the library cannot read (a value
+// of the wrong type).
+const char kUnreadable[] = "?";
+const DWORD kUnreadableValue = 7;
+const UINT kQuestionStyle = MB_YESNO | MB_ICONEXCLAMATION;
+
+const char kCopyFailedLegal[] =
+    "辞書のコピーができません.\n辞書ツールキットを起動して以下のオプション辞書を削除してください.\n\n"
+    "削除するオプション辞書 :  Legal\n\nその後システムを再起動して,再度インストールしてください.";
+const char kEnableLimit[] =
+    "同時に使用することのできるオプション辞書数の上限(15)に達しました.\nインストールしたオプション辞書の一部が有効になっていません.\n"
+    "辞書ツールキットを起動し,有効にするオプション辞書を選択してください.";
+
+std::string Dic(const std::string& name) { return kDic + name; }
 
 // Calls that reach stored data or can fail for want of a resource: files,
 // registry, modules, global memory, the host's libraries. Between two of
@@ -109,22 +125,54 @@ struct Machine {
 struct Outcome {
   Machine machine;
   Strings messages;
+  Strings told;            // the boxes other than the overwrite questions
+  bool completed = false;  // the completion dialog showed
+  Strings engineList;      // what the engine was last handed
   long points = 0;
-  std::string faultAt;  // the call that failed or was cut
+  std::string faultAt;             // the call that failed or was cut
   std::vector<std::string> calls;  // the data calls, in order (fault-free runs)
 };
 
 enum class Mode { kNone, kFailPoint, kCutAtCall, kFailAllocation };
 
+// What the design completes for a run's stored state when no fault strikes:
+// the completion dialog or not, what it tells beside the questions, the new
+// files registered and what ends up enabled (in any order). The engine's
+// last list is the stored enabled list, and every entry that cannot be read
+// stays stored.
+struct Completion {
+  bool completes;
+  Strings told;
+  Strings installed;
+  Strings enabled;
+};
+
 class FaultSweepTest : public AppFixture {
- protected:
+ public:
   struct Run {
     const char* name;
     std::function<void(FaultSweepTest&)> arrange;
+    Completion expected;
   };
 
+ protected:
   void AddUserFile(const std::string& name, const std::string& content, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE) {
     fakewin::AddFile(kDic + name, content, attributes);
+  }
+
+  // Both lists as stored, kUnreadable where an entry cannot be read.
+  void SetLists(const Strings& registered, const Strings& enabled) {
+    for (bool list : {kRegistered, kEnabled}) {
+      const Strings& entries = list == kEnabled ? enabled : registered;
+      lib().SetList(list, entries);
+      for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i] != kUnreadable) continue;
+        const std::string name =
+            (list == kEnabled ? "OptionDic\\OptionDIC" : "OptionDic\\RegOptionDic") + std::to_string(i + 1);
+        lib().SetDword(name, kUnreadableValue);
+        m_unreadable.emplace_back(name, list);
+      }
+    }
   }
 
   Machine Read() {
@@ -142,6 +190,7 @@ class FaultSweepTest : public AppFixture {
   Outcome Execute(const Run& run, Mode mode, long n, DWORD error = ERROR_GEN_FAILURE) {
     AppFixture::SetUp();
     m_heldTarget.clear();
+    m_unreadable.clear();
     run.arrange(*this);
     fakewin::ScriptDialog(IDD_CONFIRM, {{Step::Press, IDOK}});
     fakewin::ScriptDialog(IDD_COMPLETE, {{Step::Press, IDOK}});
@@ -170,8 +219,30 @@ class FaultSweepTest : public AppFixture {
     fakewin::OnFaultPoint(nullptr);
     out.machine = Read();
     out.messages = MessageTexts();
+    for (const auto& box : fakewin::MessageBoxes()) {
+      if (box.type != kQuestionStyle) out.told.push_back(box.text);
+    }
+    for (const auto& dialog : fakewin::Dialogs()) out.completed |= dialog.templateId == IDD_COMPLETE;
+    // Not handed a list in this run, the engine keeps the one it had.
+    out.engineList = engine().Calls().empty() ? m_before.enabled : engine().Calls().back().paths;
     DestroyApp();
     return out;
+  }
+
+  // Where the fault-free run falls short of what the design completes;
+  // empty when it completes it all.
+  std::string Refusal(const Completion& want, const Outcome& out) {
+    if (out.completed != want.completes) return want.completes ? "no completion dialog" : "a completion dialog";
+    if (out.told != want.told) return "told " + std::to_string(out.told.size()) + " boxes beside the questions";
+    for (const std::string& path : want.installed) {
+      if (!Holds(out.machine.registered, path)) return "not registered: " + path;
+    }
+    Strings enabled = out.machine.enabled, wanted = want.enabled;
+    std::sort(enabled.begin(), enabled.end());
+    std::sort(wanted.begin(), wanted.end());
+    if (enabled != wanted) return "enabled differs from what the design completes";
+    if (out.engineList != out.machine.enabled) return "the engine's last list is not the stored enabled list";
+    return "";
   }
 
   // What no single fault may do; empty when the run kept everything. Every
@@ -207,6 +278,11 @@ class FaultSweepTest : public AppFixture {
     }
     std::string counts = CountsCoverValues();
     if (!counts.empty()) return counts;
+    for (const auto& [name, list] : m_unreadable) {
+      const char* count = list == kEnabled ? "OptionDic\\OptionDicNum" : "OptionDic\\RegOptionDicNum";
+      const DWORD number = std::stoul(name.substr(name.find_first_of("0123456789")));
+      if (lib().Dword(name) != kUnreadableValue || lib().Dword(count) < number) return "unreadable entry lost: " + name;
+    }
     return midRelease ? kMidRelease : "";
   }
 
@@ -264,15 +340,14 @@ class FaultSweepTest : public AppFixture {
     m_wholeContents.insert(content);
   }
 
-  struct Totals {
-    long points = 0, losses = 0, silentLosses = 0, silentChanges = 0;
-  };
-
   // Every point of one kind through one run; prints the totals.
   void Sweep(Mode mode, const char* kind, size_t runIndex) {
     const Run run = Runs().at(runIndex);
     Outcome reference = Execute(run, Mode::kNone, 0);
     ASSERT_TRUE(Loss(reference).empty()) << run.name << ": " << Loss(reference);
+    const std::string refusal = Refusal(run.expected, reference);
+    const long refused = refusal.empty() ? 0 : 1;
+    EXPECT_EQ("", refusal) << run.name << " without a fault";
     for (const std::string& name : fakewin::ListFolder(kUserDicRoot)) {
       EXPECT_FALSE(IsOwnCopy(name)) << run.name << ": a copy left behind: " << name;
     }
@@ -300,46 +375,49 @@ class FaultSweepTest : public AppFixture {
         }
       }
     }
-    std::printf("[  sweep   ] %s, %s: %ld points, %ld runs, %ld losses, %ld silent losses, %ld reported as success",
-                kind, run.name, counted.points, runs, losses, silentLosses, silentChanges);
+    std::printf(
+        "[  sweep   ] %s, %s: %ld points, %ld runs, %ld refused, %ld losses, %ld silent losses, %ld reported as success",
+        kind, run.name, counted.points, runs, refused, losses, silentLosses, silentChanges);
     if (midRelease != 0) std::printf(", %ld stopped while a held file was released", midRelease);
     std::printf("\n");
   }
 
-  std::vector<Run> Runs() {
+ public:
+  static std::vector<Run> Runs() {
+    const Strings reinstalled{Dic("Legal.dic"), Dic("Extra.dic")};
+    const Strings used{Dic("Used.dic"), Dic("Legal.dic"), Dic("Keep.dic")};
+    Strings usedAndExtra = used;
+    usedAndExtra.push_back(Dic("Extra.dic"));
+    Strings fifteen;
+    for (int i = 1; i <= 15; ++i) fifteen.push_back(Dic("Used" + std::to_string(i) + ".dic"));
     return {
         {"fresh install",
          [](FaultSweepTest& t) {
            t.AddSourceOf("Alpha.dic", "alpha dictionary, second edition");
            t.AddSourceOf("Beta.dic", "beta dictionary, second edition");
-         }},
+         },
+         {true, {}, {Dic("Alpha.dic"), Dic("Beta.dic")}, {Dic("Alpha.dic"), Dic("Beta.dic")}}},
         {"reinstall over a held registered and enabled dictionary",
          [](FaultSweepTest& t) {
            t.Reinstall(FILE_ATTRIBUTE_ARCHIVE);
-           int hold = fakewin::HoldForeignOpen(t.m_heldTarget, GENERIC_READ, 0);
-           t.engine().OnCall([hold] { fakewin::ReleaseForeignOpen(hold); });
-         }},
+           t.ReleaseWhenTheEngineIsTold();
+         },
+         {true, {}, reinstalled, usedAndExtra}},
         {"enabling against fifteen enabled",
-         [](FaultSweepTest& t) {
+         [fifteen](FaultSweepTest& t) {
            t.AddSourceOf("New.dic", "new dictionary");
-           Strings full;
-           for (int i = 1; i <= 15; ++i) {
-             std::string name = "Used" + std::to_string(i) + ".dic";
-             t.AddUserFile(name, "used dictionary " + std::to_string(i));
-             full.push_back(kDic + name);
-           }
-           t.lib().SetList(kRegistered, full);
-           t.lib().SetList(kEnabled, full);
-         }},
+           for (const std::string& path : fifteen) t.AddUserFile(FileNameOf(path), "used " + FileNameOf(path));
+           t.lib().SetList(kRegistered, fifteen);
+           t.lib().SetList(kEnabled, fifteen);
+         },
+         {true, {kEnableLimit}, {Dic("New.dic")}, fifteen}},
         {"pruning stale registrations",
          [](FaultSweepTest& t) {
            t.AddSourceOf("New.dic", "new dictionary");
            t.AddUserFile("Keep.dic", "kept dictionary");
-           std::string gone1 = kDic + std::string("Gone1.dic"), gone2 = kDic + std::string("Gone2.dic");
-           std::string keep = kDic + std::string("Keep.dic");
-           t.lib().SetList(kRegistered, {gone1, keep, gone2});
-           t.lib().SetList(kEnabled, {gone1, keep});
-         }},
+           t.SetLists({Dic("Gone1.dic"), Dic("Keep.dic"), Dic("Gone2.dic")}, {Dic("Gone1.dic"), Dic("Keep.dic")});
+         },
+         {true, {}, {Dic("New.dic")}, {Dic("Keep.dic"), Dic("New.dic")}}},
         {"reinstall over a free registered and enabled dictionary",
          [](FaultSweepTest& t) {
            t.Reinstall(FILE_ATTRIBUTE_ARCHIVE);
@@ -347,35 +425,47 @@ class FaultSweepTest : public AppFixture {
            // A copy left by an earlier run that stopped dead, read-only as a
            // read-only source gives it.
            t.AddUserFile("Stale.~lx", "legal dictionary, torn", FILE_ATTRIBUTE_READONLY);
-         }},
+         },
+         {true, {}, reinstalled, usedAndExtra}},
         {"reinstall over a read-only registered and enabled dictionary",
-         [](FaultSweepTest& t) { t.Reinstall(FILE_ATTRIBUTE_READONLY); }},
+         [](FaultSweepTest& t) { t.Reinstall(FILE_ATTRIBUTE_READONLY); },
+         {true, {}, reinstalled, usedAndExtra}},
         {"a held registered and enabled dictionary never released",
          [](FaultSweepTest& t) {
            t.Reinstall(FILE_ATTRIBUTE_ARCHIVE);
            fakewin::HoldForeignOpen(t.m_heldTarget, GENERIC_READ, 0);
-         }},
+         },
+         {false, {kCopyFailedLegal}, {}, used}},
         {"reinstall with enable now unticked",
          [](FaultSweepTest& t) {
            t.Reinstall(FILE_ATTRIBUTE_ARCHIVE);
            t.m_heldTarget.clear();
-           fakewin::ScriptDialog(IDD_COMPLETE,
-                                 {{Step::Uncheck, IDC_ENABLE_NOW}, {Step::Uncheck, IDC_LAUNCH_TOOLKIT}, {Step::Press, IDOK}});
-         }},
+           t.UntickEnableNow();
+         },
+         {true, {}, reinstalled, used}},
         {"reinstall over a registered and enabled namesake elsewhere",
          [](FaultSweepTest& t) {
            t.AddSourceOf("Legal.dic", "legal dictionary, second edition");
-           const std::string old = "D:\\Old\\Legal.dic", keep = kDic + std::string("Keep.dic");
+           const std::string old = "D:\\Old\\Legal.dic";
            fakewin::AddFile(old, "legal dictionary, first edition");
            t.m_wholeContents.insert("legal dictionary, first edition");
            t.AddUserFile("Keep.dic", "kept dictionary");
-           t.lib().SetList(kRegistered, {old, keep});
-           t.lib().SetList(kEnabled, {keep, old});
+           t.SetLists({old, Dic("Keep.dic")}, {Dic("Keep.dic"), old});
            fakewin::ScriptMessageBoxes({IDYES});
-         }},
+         },
+         {true, {}, {Dic("Legal.dic")}, {Dic("Keep.dic"), Dic("Legal.dic")}}},
+        // Stored states that are hostile but valid.
+        {"a held registered and enabled dictionary with enable now unticked",
+         [](FaultSweepTest& t) {
+           t.Reinstall(FILE_ATTRIBUTE_ARCHIVE);
+           t.ReleaseWhenTheEngineIsTold();
+           t.UntickEnableNow();
+         },
+         {true, {}, reinstalled, used}},
     };
   }
 
+ protected:
   // Legal.dic registered and enabled in the user folder between two others,
   // an update of it and a new dictionary to install, Yes to the question.
   // The program releases a target it cannot open exclusively: held or
@@ -386,11 +476,21 @@ class FaultSweepTest : public AppFixture {
     AddUserFile("Legal.dic", "legal dictionary, first edition", attributes);
     AddUserFile("Keep.dic", "kept dictionary");
     AddUserFile("Used.dic", "used dictionary");
-    const std::string legal = kDic + std::string("Legal.dic");
-    lib().SetList(kRegistered, {kDic + std::string("Keep.dic"), legal, kDic + std::string("Used.dic")});
-    lib().SetList(kEnabled, {kDic + std::string("Used.dic"), legal, kDic + std::string("Keep.dic")});
-    m_heldTarget = legal;
+    SetLists({Dic("Keep.dic"), Dic("Legal.dic"), Dic("Used.dic")},
+             {Dic("Used.dic"), Dic("Legal.dic"), Dic("Keep.dic")});
+    m_heldTarget = Dic("Legal.dic");
     fakewin::ScriptMessageBoxes({IDYES});
+  }
+
+  // The target is held until the engine is handed a list without it.
+  void ReleaseWhenTheEngineIsTold() {
+    const int hold = fakewin::HoldForeignOpen(m_heldTarget, GENERIC_READ, 0);
+    engine().OnCall([hold] { fakewin::ReleaseForeignOpen(hold); });
+  }
+
+  static void UntickEnableNow() {
+    fakewin::ScriptDialog(IDD_COMPLETE,
+                          {{Step::Uncheck, IDC_ENABLE_NOW}, {Step::Uncheck, IDC_LAUNCH_TOOLKIT}, {Step::Press, IDOK}});
   }
 
  private:
@@ -400,6 +500,7 @@ class FaultSweepTest : public AppFixture {
   // intact but not enabled. Nothing the program could order avoids that.
   static constexpr char kMidRelease[] = "stopped while the held file was out of the enabled list";
   std::string m_heldTarget;
+  std::vector<std::pair<std::string, bool>> m_unreadable;  // value name, list
   Machine m_before;
   std::set<std::string> m_wholeContents;
 };
@@ -425,7 +526,7 @@ TEST_P(FaultSweepRunTest, RunningOutOfMemoryAtAnyAllocationLosesNothing) {
 // Fresh install; reinstall over a held file; enabling against a full list;
 // pruning stale registrations; reinstall over a free file, over a read-only
 // one, over one never released, with "enable now" unticked; a namesake
-// elsewhere.
-INSTANTIATE_TEST_SUITE_P(NineRuns, FaultSweepRunTest, ::testing::Range<size_t>(0, 9));
+// elsewhere; then the hostile stored states.
+INSTANTIATE_TEST_SUITE_P(EveryRun, FaultSweepRunTest, ::testing::Range<size_t>(0, FaultSweepTest::Runs().size()));
 
 }  // namespace
