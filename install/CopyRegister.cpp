@@ -8,6 +8,7 @@
 #include "app/Messages.h"
 #include "framework/Afx.h"
 #include "notify/ImeBroadcast.h"
+#include "winhost/FileSearch.h"
 #include "winhost/PathFacts.h"
 #include "winhost/ScopedHandles.h"
 
@@ -28,41 +29,9 @@ const int kMaxReleasePauses = 11;
 const char kCopySuffix[] = ".~lx";
 static_assert(sizeof(kCopySuffix) - 1 == kDicSuffixLength, "the copy's name is as long as the target's");
 
-// Why a search for the path found nothing; ERROR_SUCCESS when it found it.
-DWORD SearchError(const char* pszPath) {
-  WIN32_FIND_DATAA findData;
-  CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
-  return find.IsValid() ? ERROR_SUCCESS : GetLastError();
-}
-
 // A search that failed because the path does not exist. One that found
 // nothing for another reason does not count.
 bool SearchFindsNothingThere(const char* pszPath) { return IsNotFoundError(SearchError(pszPath)); }
-
-// "*" and "?" never occur in trail bytes, but the walk steps over two-byte
-// characters anyway.
-bool HasWildcard(const char* pszPath) {
-  for (const char* p = pszPath; *p != '\0'; ++p) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
-      if (p[1] == '\0') return false;
-      ++p;
-    } else if (*p == '*' || *p == '?') {
-      return true;
-    }
-  }
-  return false;
-}
-
-// A name the platform rejects outright names no file.
-bool IsNoFileNameError(DWORD dwError) { return dwError == ERROR_INVALID_NAME || dwError == ERROR_BAD_PATHNAME; }
-
-// Gone: not found, or no file could have the name. A wildcard entry names no
-// file either: a search would find other files for it.
-bool RegisteredFileGone(const char* pszPath) {
-  if (HasWildcard(pszPath)) return true;
-  const DWORD dwError = SearchError(pszPath);
-  return IsNotFoundError(dwError) || IsNoFileNameError(dwError);
-}
 
 bool AddedOrListed(int nAddResult) {
   return nAddResult == COptionDicStore::kAdded || nAddResult == COptionDicStore::kAlreadyListed;
@@ -344,13 +313,11 @@ int CInstallerApp::PruneMissingRegistrations() {
   if (m_store.ReadList(registered, DICLIST_REGISTERED) != COptionDicStore::kRead) return kPruneFailed;
 
   for (int i = 0; i < registered.GetSize(); ++i) {
-    if (!RegisteredFileGone(registered[i])) continue;
-    const COptionDicStore::RewriteResult unregistered = m_store.RemoveFromList(registered[i], DICLIST_REGISTERED);
-    if (!COptionDicStore::TidiedAsFarAsReadable(unregistered)) return kPruneFailed;
-    // An entry that could not be read may still register the path: its
-    // enabled entry waits until the registration is surely gone.
-    if (unregistered != COptionDicStore::kRewritten) continue;
-    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) {
+    if (!FileSurelyGone(registered[i])) continue;
+    // The file is gone, so its enabled entry goes too, whatever an entry that
+    // cannot be read keeps registered: nothing is lost with it.
+    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_REGISTERED)) ||
+        !COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) {
       return kPruneFailed;
     }
   }

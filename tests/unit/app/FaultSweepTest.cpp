@@ -195,6 +195,12 @@ class FaultSweepTest : public AppFixture {
     fakewin::ScriptDialog(IDD_CONFIRM, {{Step::Press, IDOK}});
     fakewin::ScriptDialog(IDD_COMPLETE, {{Step::Press, IDOK}});
     m_before = Read();
+    m_goneBefore.clear();
+    for (const Strings* list : {&m_before.registered, &m_before.enabled}) {
+      for (const std::string& entry : *list) {
+        if (!fakewin::FileExists(entry)) m_goneBefore.insert(entry);
+      }
+    }
     Outcome out;
     fakewin::OnFaultPoint([&](const char* api, DWORD& failure) {
       if (mode == Mode::kFailAllocation) {
@@ -248,18 +254,18 @@ class FaultSweepTest : public AppFixture {
   // What no single fault may do; empty when the run kept everything. Every
   // name registered before stays registered, at its old path or at its new
   // one in the user folder; every entry enabled before that is still
-  // registered is still enabled. Only the enabling step drops an enabled
-  // entry, and only one left without its registration.
+  // registered is still enabled. Entries whose files were gone before the
+  // run name nothing to lose.
   std::string Loss(const Outcome& out) {
     const Machine& after = out.machine;
     for (const std::string& entry : m_before.registered) {
-      if (!fakewin::FileExists(entry)) continue;  // pruned: its file is gone
+      if (m_goneBefore.count(entry)) continue;
       if (Holds(after.registered, entry) || Holds(after.registered, kDic + FileNameOf(entry))) continue;
       return "registration lost: " + entry;
     }
     bool midRelease = false;
     for (const std::string& entry : m_before.enabled) {
-      if (!Holds(after.registered, entry) || Holds(after.enabled, entry)) continue;
+      if (m_goneBefore.count(entry) || !Holds(after.registered, entry) || Holds(after.enabled, entry)) continue;
       if (!m_heldTarget.empty() && Fold(FileNameOf(entry)) == Fold(FileNameOf(m_heldTarget))) {
         midRelease = true;
       } else {
@@ -390,6 +396,7 @@ class FaultSweepTest : public AppFixture {
     usedAndExtra.push_back(Dic("Extra.dic"));
     Strings fifteen;
     for (int i = 1; i <= 15; ++i) fifteen.push_back(Dic("Used" + std::to_string(i) + ".dic"));
+    const std::string a = Dic("A.dic");
     return {
         {"fresh install",
          [](FaultSweepTest& t) {
@@ -462,6 +469,13 @@ class FaultSweepTest : public AppFixture {
            t.UntickEnableNow();
          },
          {true, {}, reinstalled, used}},
+        {"enabled entries whose files are gone",
+         [](FaultSweepTest& t) {
+           t.AddSourceOf("A.dic", "a dictionary");
+           // One registered behind an unreadable entry, one that may be it.
+           t.SetLists({kUnreadable, "C:\\Gone\\G.dic"}, {"C:\\Gone\\G.dic", "C:\\Gone\\H.dic"});
+         },
+         {true, {}, {a}, {a}}},
     };
   }
 
@@ -502,6 +516,7 @@ class FaultSweepTest : public AppFixture {
   std::string m_heldTarget;
   std::vector<std::pair<std::string, bool>> m_unreadable;  // value name, list
   Machine m_before;
+  std::set<std::string> m_goneBefore;  // listed entries whose files were not there
   std::set<std::string> m_wholeContents;
 };
 

@@ -477,13 +477,16 @@ TEST_F(CopyRegisterTest, AnEntryThatCannotBeReadIsPassedOverAndKept) {
   lib().SetString("OptionDic\\RegOptionDic3", kKeep);
   lib().SetString("OptionDic\\RegOptionDic4", kKeep);
   lib().SetDword("OptionDic\\RegOptionDicNum", 4);
+  lib().SetList(kEnabled, {kGone});
   ReadyApp();
 
   EXPECT_EQ(1, app().InstallDictionaries());
 
   // The stale entry before it would move entry 2, so it waits; the
-  // duplicate after it goes.
+  // duplicate after it goes. Its file gone, the stale entry's enabled
+  // entry goes all the same.
   EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_TRUE(lib().List(kEnabled).empty());
   EXPECT_EQ(4u, lib().Dword("OptionDic\\RegOptionDicNum"));
   EXPECT_EQ(kGone, lib().String("OptionDic\\RegOptionDic1"));
   EXPECT_EQ(7u, lib().Dword("OptionDic\\RegOptionDic2"));
