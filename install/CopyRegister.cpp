@@ -172,6 +172,25 @@ int ReleaseBusyTarget(CInstallerApp& app, const char* pszTarget, CReleasedEntrie
   return CInstallerApp::kGoOn;
 }
 
+// Namesakes at other paths leave the registered list, then the enabled
+// list as far as their registrations surely went: all of them when the
+// registered list was read in full, else those it gave up. An entry that
+// cannot be read may be one of them; it stays, and so do the enabled
+// entries it may register, for a later run to try again.
+bool RemoveNamesakesElsewhere(COptionDicStore& store, const char* pszTarget) {
+  CStringArray unregistered;
+  const COptionDicStore::RewriteResult result = store.RemoveNamesakes(pszTarget, DICLIST_REGISTERED, unregistered);
+  if (!COptionDicStore::TidiedAsFarAsReadable(result)) return false;
+  if (result == COptionDicStore::kRewritten) {
+    CStringArray disabled;
+    return COptionDicStore::TidiedAsFarAsReadable(store.RemoveNamesakes(pszTarget, DICLIST_ENABLED, disabled));
+  }
+  for (int i = 0; i < unregistered.GetSize(); ++i) {
+    if (!COptionDicStore::TidiedAsFarAsReadable(store.RemoveFromList(unregistered[i], DICLIST_ENABLED))) return false;
+  }
+  return true;
+}
+
 // Once the file is in place it is registered (a registration at its own
 // path simply stays), and only then do namesakes at other paths leave the
 // registered list and after it the enabled list. A run that stops anywhere
@@ -190,13 +209,9 @@ int RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan) {
       ShowMessage(msg::kSettingFailed);
       return CInstallerApp::kStop;
   }
-  if (plan.bRegistered) {
-    CStringArray gone;
-    if (app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_REGISTERED, gone) != COptionDicStore::kRewritten ||
-        app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_ENABLED, gone) != COptionDicStore::kRewritten) {
-      ShowMessage(msg::kSettingFailed);
-      return CInstallerApp::kStop;
-    }
+  if (plan.bRegistered && !RemoveNamesakesElsewhere(app.m_store, plan.pszTarget)) {
+    ShowMessage(msg::kSettingFailed);
+    return CInstallerApp::kStop;
   }
   app.m_installedDics.Add(plan.pszTarget);
   return CInstallerApp::kGoOn;
@@ -232,6 +247,18 @@ int CheckTargetPaths(const CInstallerApp& app) {
   return CInstallerApp::kGoOn;
 }
 
+// A registered namesake whose file is gone is one that pruning could not
+// take out, an entry that cannot be read being in the way. It registers
+// nothing the user could lose, so the question is decided as if it had gone.
+bool OnlyGoneNamesakes(CInstallerApp& app, const char* pszTarget) {
+  CStringArray registered;
+  if (app.m_store.ReadList(registered, DICLIST_REGISTERED) != COptionDicStore::kRead) return false;
+  for (int i = 0; i < registered.GetSize(); ++i) {
+    if (COptionDicStore::SameFileName(registered[i], pszTarget) && !FileSurelyGone(registered[i])) return false;
+  }
+  return true;
+}
+
 int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   CTarget target;
   FormTarget(app, strSource, target);
@@ -245,7 +272,8 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
     ShowMessage(msg::kSettingFailed);
     return CInstallerApp::kStop;
   }
-  const bool bRegistered = found != COptionDicStore::kNotListed;
+  const bool bRegistered = found == COptionDicStore::kPathListed ||
+                           (found == COptionDicStore::kSameFileNameListed && !OnlyGoneNamesakes(app, strTarget));
   const int nFileState = app.ProbeTargetFile(strTarget);
 
   const char* pszQuestion = nullptr;

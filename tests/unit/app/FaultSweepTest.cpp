@@ -295,11 +295,23 @@ class FaultSweepTest : public AppFixture {
   // Equal, but for registrations of files that were gone before the run (a
   // search that failed keeps them until a later run can tell) and for the
   // order of the enabled list (an entry put back goes to its end).
-  // A read that fails is passed over as the design's readers do, so a lookup
-  // may list a path a second time; the next run collapses it.
-  static bool SameButStale(Machine a, Machine b) {
+  // A read that fails is passed over as the design's readers do: a lookup
+  // may list a path a second time, and what a rewrite could not see stays
+  // listed as it was before the run. The next run tidies both.
+  bool SameButStale(Machine a, Machine b, bool bReadFailed) const {
     std::sort(a.enabled.begin(), a.enabled.end());
     std::sort(b.enabled.begin(), b.enabled.end());
+    if (bReadFailed) {
+      for (auto lists : {std::make_pair(&a.registered, &b.registered), std::make_pair(&a.enabled, &b.enabled)}) {
+        const Strings& before = lists.first == &a.enabled ? m_before.enabled : m_before.registered;
+        Strings& kept = *lists.first;
+        kept.erase(std::remove_if(kept.begin(), kept.end(),
+                                  [&](const std::string& entry) {
+                                    return Holds(before, entry) && !Holds(*lists.second, entry);
+                                  }),
+                   kept.end());
+      }
+    }
     for (Machine* m : {&a, &b}) {
       for (Strings* list : {&m->registered, &m->enabled}) {
         Strings kept;
@@ -374,7 +386,8 @@ class FaultSweepTest : public AppFixture {
           silentLosses += silent;
           ADD_FAILURE() << kind << ", " << run.name << ", point " << n << " " << out.faultAt << " (" << error
                         << "): " << loss;
-        } else if (mode != Mode::kCutAtCall && silent && !SameButStale(out.machine, reference.machine)) {
+        } else if (mode != Mode::kCutAtCall && silent &&
+                   !SameButStale(out.machine, reference.machine, out.faultAt == testhost::kGetRegValue)) {
           ++silentChanges;
           ADD_FAILURE() << kind << ", " << run.name << ", point " << n << " " << out.faultAt << " (" << error
                         << "): a failure reported as success";
@@ -396,7 +409,7 @@ class FaultSweepTest : public AppFixture {
     usedAndExtra.push_back(Dic("Extra.dic"));
     Strings fifteen;
     for (int i = 1; i <= 15; ++i) fifteen.push_back(Dic("Used" + std::to_string(i) + ".dic"));
-    const std::string a = Dic("A.dic");
+    const std::string a = Dic("A.dic"), keep = Dic("Keep.dic");
     return {
         {"fresh install",
          [](FaultSweepTest& t) {
@@ -469,6 +482,25 @@ class FaultSweepTest : public AppFixture {
            t.UntickEnableNow();
          },
          {true, {}, reinstalled, used}},
+        {"an unreadable entry before the target in the registered list",
+         [a](FaultSweepTest& t) { t.UpdateA({kUnreadable, a}, {a}); }, {true, {}, {a}, {a}}},
+        {"an unreadable entry after the target in the registered list",
+         [a](FaultSweepTest& t) { t.UpdateA({a, kUnreadable}, {a}); }, {true, {}, {a}, {a}}},
+        {"an unreadable entry at the target in the registered list",
+         [a, keep](FaultSweepTest& t) { t.UpdateA({keep, kUnreadable}, {keep}); }, {true, {}, {a}, {keep, a}}},
+        {"an unreadable entry before the target in the enabled list",
+         [a](FaultSweepTest& t) { t.UpdateA({a}, {kUnreadable, a}); }, {true, {}, {a}, {a}}},
+        {"an unreadable entry after the target in the enabled list",
+         [a](FaultSweepTest& t) { t.UpdateA({a}, {a, kUnreadable}); }, {true, {}, {a}, {a}}},
+        {"an unreadable entry at the target in the enabled list",
+         [a, keep](FaultSweepTest& t) { t.UpdateA({a, keep}, {keep, kUnreadable}); }, {true, {}, {a}, {keep, a}}},
+        {"a stale entry ahead of an unreadable one",
+         [keep](FaultSweepTest& t) {
+           t.AddSourceOf("L.dic", "l dictionary");
+           t.AddUserFile("Keep.dic", "kept dictionary");
+           t.SetLists({"C:\\Gone\\L.dic", kUnreadable, keep}, {"C:\\Gone\\L.dic", keep});
+         },
+         {true, {}, {Dic("L.dic")}, {keep, Dic("L.dic")}}},
         {"enabled entries whose files are gone",
          [](FaultSweepTest& t) {
            t.AddSourceOf("A.dic", "a dictionary");
@@ -476,6 +508,8 @@ class FaultSweepTest : public AppFixture {
            t.SetLists({kUnreadable, "C:\\Gone\\G.dic"}, {"C:\\Gone\\G.dic", "C:\\Gone\\H.dic"});
          },
          {true, {}, {a}, {a}}},
+        {"exact duplicates", [a, keep](FaultSweepTest& t) { t.UpdateA({keep, a, keep, a}, {a, keep, a}); },
+         {true, {}, {a}, {keep, a}}},
     };
   }
 
@@ -493,6 +527,16 @@ class FaultSweepTest : public AppFixture {
     SetLists({Dic("Keep.dic"), Dic("Legal.dic"), Dic("Used.dic")},
              {Dic("Used.dic"), Dic("Legal.dic"), Dic("Keep.dic")});
     m_heldTarget = Dic("Legal.dic");
+    fakewin::ScriptMessageBoxes({IDYES});
+  }
+
+  // A.dic in the user folder, free, and an update of it; Yes to the
+  // question. Keep.dic beside it.
+  void UpdateA(const Strings& registered, const Strings& enabled) {
+    AddSourceOf("A.dic", "a dictionary, second edition");
+    AddUserFile("A.dic", "a dictionary, first edition");
+    AddUserFile("Keep.dic", "kept dictionary");
+    SetLists(registered, enabled);
     fakewin::ScriptMessageBoxes({IDYES});
   }
 

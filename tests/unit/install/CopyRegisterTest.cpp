@@ -72,6 +72,20 @@ TEST_F(CopyRegisterTest, RegisteredNamesakeElsewhereIsReplacedInBothLists) {
   EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
   EXPECT_TRUE(engine().Calls().empty());  // the destination was not busy
   EXPECT_EQ(0, fakewin::SleepCount());
+
+  // One that would move an entry the library cannot read stays registered,
+  // and so enabled, for a later run; this one goes on all the same.
+  Lists({kOldLegal, kKeep, kKeep}, {kOldLegal});
+  lib().SetDword("OptionDic\\RegOptionDic2", 7);
+  fakewin::ScriptMessageBoxes({IDYES});
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalQuestionRegistered}), MessageTexts());
+  EXPECT_EQ((Strings{kOldLegal, kKeep, kLegal}), lib().List(kRegistered));
+  EXPECT_EQ(7u, lib().Dword("OptionDic\\RegOptionDic2"));
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
+  EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
 }
 
 TEST_F(CopyRegisterTest, DecliningEveryQuestionInstallsNothingButStillPrunes) {
