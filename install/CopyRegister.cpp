@@ -22,12 +22,13 @@ const char kTargetPathFormat[] = "%s\\%s.dic";
 const DWORD kReleasePauseMs = 50;
 const int kMaxReleasePauses = 11;
 
-// The copy takes the target's place under the target's own name with this
-// suffix instead of ".dic": as long as the target's name, so it fits wherever
-// the target fits, and unlike any file a user would keep, so that a copy left
-// by a run that stopped dead can be told and removed by the next run.
-const char kCopySuffix[] = ".~lx";
-static_assert(sizeof(kCopySuffix) - 1 == kDicSuffixLength, "the copy's name is as long as the target's");
+// The copy that takes the target's place is made beside it, named as the
+// target with this suffix added: the program's mark, so that a copy left by
+// a run that stopped dead is told from anything else and removed by the next
+// run. Where that name is taken, the next ones put a number before the mark.
+const char kCopySuffix[] = ".LexPlant-copy";
+const int kCopySuffixLength = sizeof(kCopySuffix) - 1;
+const int kCopyNames = 10;
 
 // A search that failed because the path does not exist. One that found
 // nothing for another reason does not count.
@@ -103,14 +104,15 @@ bool ClearReadOnly(const char* pszPath, DWORD* pdwCleared = nullptr) {
 
 bool IsOwnCopyName(const char* pszName) {
   const size_t nLength = strlen(pszName);
-  return nLength > static_cast<size_t>(kDicSuffixLength) &&
-         strcmp(pszName + nLength - kDicSuffixLength, kCopySuffix) == 0;
+  return nLength > static_cast<size_t>(kCopySuffixLength) &&
+         strcmp(pszName + nLength - kCopySuffixLength, kCopySuffix) == 0;
 }
 
-// Copies left by an earlier run that stopped dead. The pattern also matches
-// short names, so each long name is checked; bytes after a "." are never
-// trail bytes, so the suffix is compared byte for byte. Tidying is no step of
-// its own: what cannot be removed now is overwritten or tried again later.
+// Copies left by an earlier run that stopped dead: files only, under the
+// program's own mark. The pattern also matches short names, so each long
+// name is checked; a "." is never a trail byte, so the suffix is compared
+// byte for byte. Tidying is no step of its own: what cannot be removed now
+// is passed over by the copy's name and tried again later.
 void RemoveLeftoverCopies(const char* pszFolder) {
   CString strPattern;
   strPattern.Format("%s\\*%s", pszFolder, kCopySuffix);
@@ -132,13 +134,43 @@ void RemoveLeftoverCopies(const char* pszFolder) {
   }
 }
 
+// The first of the copy's names that fits the host's 260-byte paths and
+// that nothing takes (a folder, a file that could not be removed); empty
+// when none does.
+CString FreeCopyName(const CString& strTarget) {
+  CString strCopy;
+  for (int n = 1; n <= kCopyNames; ++n) {
+    if (n == 1) {
+      strCopy.Format("%s%s", strTarget.GetString(), kCopySuffix);
+    } else {
+      strCopy.Format("%s.%d%s", strTarget.GetString(), n, kCopySuffix);
+    }
+    if (strCopy.GetLength() >= kPathBufferSize) break;
+    if (GetFileAttributesA(strCopy) == INVALID_FILE_ATTRIBUTES) return strCopy;
+  }
+  return CString();
+}
+
+// The user agreed to replace the target, so a read-only one (left by an
+// earlier installation) is made writable first, and read-only again if it
+// stays.
+bool CopyOver(const char* pszSource, const char* pszTarget) {
+  DWORD dwCleared = 0;
+  ClearReadOnly(pszTarget, &dwCleared);
+  if (CopyFileA(pszSource, pszTarget, FALSE)) {
+    ClearReadOnly(pszTarget);
+    return true;
+  }
+  if (dwCleared != 0) SetFileAttributesA(pszTarget, dwCleared);
+  return false;
+}
+
 // The copy is made beside the target and then takes the target's place in
-// one step, so a failure never leaves the target half written. The user
-// agreed to replace the target, so a read-only one (left by an earlier
-// installation) is made writable first, and read-only again if it stays.
+// one step, so a failure never leaves the target half written. Where no
+// name beside it can be used, the file is copied straight over the target.
 bool CopyIntoPlace(const char* pszSource, const CString& strTarget) {
-  CString strCopy(strTarget, strTarget.GetLength() - kDicSuffixLength);
-  strCopy += kCopySuffix;
+  const CString strCopy = FreeCopyName(strTarget);
+  if (strCopy.IsEmpty()) return CopyOver(pszSource, strTarget);
   if (!CopyFileA(pszSource, strCopy, FALSE) || !ClearReadOnly(strCopy)) {
     DeleteFileA(strCopy);
     return false;

@@ -93,8 +93,11 @@ std::vector<DWORD> RealisticErrors(std::string_view api) {
 
 // The copy a replacement makes beside its target; one left by a run that
 // stopped dead is the next run's to remove, so it is no file the user keeps.
+// A folder of that name is the user's.
 bool IsOwnCopy(const std::string& name) {
-  return name.size() > 4 && name.compare(name.size() - 4, 4, ".~lx") == 0;
+  const std::string mark = ".LexPlant-copy";
+  return name.size() > mark.size() && name.compare(name.size() - mark.size(), mark.size(), mark) == 0 &&
+         (fakewin::FileAttributes(kDic + name) & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::string FileNameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
@@ -444,7 +447,7 @@ class FaultSweepTest : public AppFixture {
            t.m_heldTarget.clear();
            // A copy left by an earlier run that stopped dead, read-only as a
            // read-only source gives it.
-           t.AddUserFile("Stale.~lx", "legal dictionary, torn", FILE_ATTRIBUTE_READONLY);
+           t.AddUserFile("Stale.dic.LexPlant-copy", "legal dictionary, torn", FILE_ATTRIBUTE_READONLY);
          },
          {true, {}, reinstalled, usedAndExtra}},
         {"reinstall over a read-only registered and enabled dictionary",
@@ -506,6 +509,12 @@ class FaultSweepTest : public AppFixture {
            t.AddSourceOf("A.dic", "a dictionary");
            // One registered behind an unreadable entry, one that may be it.
            t.SetLists({kUnreadable, "C:\\Gone\\G.dic"}, {"C:\\Gone\\G.dic", "C:\\Gone\\H.dic"});
+         },
+         {true, {}, {a}, {a}}},
+        {"the copy's name taken by a folder",
+         [a](FaultSweepTest& t) {
+           t.UpdateA({a}, {a});
+           fakewin::AddFolder(Dic("A.dic.LexPlant-copy"));
          },
          {true, {}, {a}, {a}}},
         {"exact duplicates", [a, keep](FaultSweepTest& t) { t.UpdateA({keep, a, keep, a}, {a, keep, a}); },

@@ -330,21 +330,24 @@ TEST_F(CopyRegisterTest, ANamesakeElsewhereLeavesOnlyOnceTheTargetIsRegistered) 
 TEST_F(CopyRegisterTest, ReadOnlyCopiesAreReplacedAndNeverInstalledReadOnly) {
   fakewin::AddFile(std::string(kSourceFolder) + "\\Legal.dic", "new", FILE_ATTRIBUTE_READONLY);
   fakewin::AddFile(kLegal, "old", FILE_ATTRIBUTE_READONLY);  // an earlier installation's copy
-  // A copy an earlier run left when it stopped dead, and what is not one.
-  fakewin::AddFile(Dest("Torn.~lx"), "ne", FILE_ATTRIBUTE_READONLY);
-  fakewin::AddFile(Dest("Notes.~lxq"), "mine");
+  // A copy an earlier run left when it stopped dead, and what is not one:
+  // another program's file, and a folder under the copy's own name.
+  fakewin::AddFile(Dest("Torn.dic.LexPlant-copy"), "ne", FILE_ATTRIBUTE_READONLY);
+  fakewin::AddFile(Dest("Notes.~lx"), "mine");
   const DWORD kReadOnlyFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
-  fakewin::AddFolder(Dest("Box.~lx"), kReadOnlyFolder);
+  fakewin::AddFolder(Dest("Legal.dic.LexPlant-copy"), kReadOnlyFolder);
   fakewin::ScriptMessageBoxes({IDYES});
   ReadyApp();
 
   EXPECT_EQ(1, app().InstallDictionaries());
 
+  const Strings kept{"Legal.dic", "Notes.~lx", "Legal.dic.LexPlant-copy"};
   EXPECT_EQ(Strings{kLegalQuestionExists}, MessageTexts());
   EXPECT_EQ("new", fakewin::FileContent(kLegal));
   EXPECT_EQ(0u, fakewin::FileAttributes(kLegal) & FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ((Strings{"Legal.dic", "Notes.~lxq", "Box.~lx"}), fakewin::ListFolder(kUserDicRoot));
-  EXPECT_EQ(kReadOnlyFolder, fakewin::FileAttributes(Dest("Box.~lx")));
+  EXPECT_EQ(kept, fakewin::ListFolder(kUserDicRoot));
+  EXPECT_EQ(kReadOnlyFolder, fakewin::FileAttributes(Dest("Legal.dic.LexPlant-copy")));
+  EXPECT_EQ(1, CountCallsStartingWith("MoveFileExA " + Dest("Legal.dic.2.LexPlant-copy") + " "));
 
   // A replacement that fails leaves the target read-only as it was.
   fakewin::AddFile(kLegal, "new", FILE_ATTRIBUTE_READONLY);
@@ -352,7 +355,7 @@ TEST_F(CopyRegisterTest, ReadOnlyCopiesAreReplacedAndNeverInstalledReadOnly) {
   fakewin::ScriptMessageBoxes({IDYES});
   EXPECT_EQ(0, app().InstallDictionaries());
   EXPECT_EQ(FILE_ATTRIBUTE_READONLY, fakewin::FileAttributes(kLegal));
-  EXPECT_EQ((Strings{"Legal.dic", "Notes.~lxq", "Box.~lx"}), fakewin::ListFolder(kUserDicRoot));
+  EXPECT_EQ(kept, fakewin::ListFolder(kUserDicRoot));
 }
 
 TEST_F(CopyRegisterTest, AUserFolderOf250BytesTakesAFreshInstallAndAnOverwrite) {
@@ -374,7 +377,9 @@ TEST_F(CopyRegisterTest, AUserFolderOf250BytesTakesAFreshInstallAndAnOverwrite) 
   EXPECT_EQ("new b", fakewin::FileContent(update));
   EXPECT_EQ((Strings{update, fresh}), lib().List(kRegistered));
   EXPECT_EQ(Strings{update}, lib().List(kEnabled));
+  // No name beside them fits: both are copied straight into place.
   EXPECT_EQ((Strings{"B.dic", "A.dic"}), fakewin::ListFolder(root));
+  EXPECT_EQ(0, fakewin::CountCalls("MoveFileExA"));
 }
 
 TEST_F(CopyRegisterTest, StaleRegistrationsArePrunedBeforeTheFirstCopy) {
