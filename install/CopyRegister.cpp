@@ -38,6 +38,14 @@ bool AddedOrListed(int nAddResult) {
   return nAddResult == COptionDicStore::kAdded || nAddResult == COptionDicStore::kAlreadyListed;
 }
 
+// Tells why the step stops (pszText, if any); a put-back that failed adds
+// the setting failure unless that is the reason already given.
+int TellStop(const char* pszText, bool bPutBack) {
+  if (pszText) ShowMessage(pszText);
+  if (!bPutBack && (!pszText || strcmp(pszText, msg::kSettingFailed) != 0)) ShowMessage(msg::kSettingFailed);
+  return CInstallerApp::kStop;
+}
+
 // The enabled entries taken out so that a held target is let go of. They
 // are the user's choice, not the step's: they go back, to the end of the
 // list, as soon as the target has been replaced or could not be. One the
@@ -66,13 +74,10 @@ class CReleasedEntries {
     ShowMessage(msg::kSettingFailed);
     return false;
   }
-  // Puts back, then tells why the step stops; a failed put-back adds the
-  // setting failure unless that is the reason already given.
+  // Puts back, then tells why the step stops.
   int Stop(const char* pszText) {
     const bool bPutBack = PutBack();
-    ShowMessage(pszText);
-    if (!bPutBack && strcmp(pszText, msg::kSettingFailed) != 0) ShowMessage(msg::kSettingFailed);
-    return CInstallerApp::kStop;
+    return TellStop(pszText, bPutBack);
   }
 
  private:
@@ -228,25 +233,31 @@ bool RemoveNamesakesElsewhere(COptionDicStore& store, const char* pszTarget) {
 // registered list and after it the enabled list. A run that stops anywhere
 // leaves the name registered, and an entry that is still registered still
 // enabled; an enabled entry left without its registration is the enabling
-// step's to drop.
-int RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan) {
-  switch (app.m_store.AddToList(plan.pszTarget, DICLIST_REGISTERED)) {
+// step's to drop. Only a full registered list, where the target fits once a
+// namesake has gone, takes them the other way round. nullptr when it went
+// on, else why the step stops.
+const char* RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan) {
+  COptionDicStore::AddResult added = app.m_store.AddToList(plan.pszTarget, DICLIST_REGISTERED);
+  bool bNamesakesGone = false;
+  if (added == COptionDicStore::kListFull && plan.bRegistered) {
+    if (!RemoveNamesakesElsewhere(app.m_store, plan.pszTarget)) return msg::kSettingFailed;
+    bNamesakesGone = true;
+    added = app.m_store.AddToList(plan.pszTarget, DICLIST_REGISTERED);
+  }
+  switch (added) {
     case COptionDicStore::kAdded:
     case COptionDicStore::kAlreadyListed:
       break;
     case COptionDicStore::kListFull:
-      ShowMessage(msg::kRegisterLimit);
-      return CInstallerApp::kStop;
+      return msg::kRegisterLimit;
     default:
-      ShowMessage(msg::kSettingFailed);
-      return CInstallerApp::kStop;
+      return msg::kSettingFailed;
   }
-  if (plan.bRegistered && !RemoveNamesakesElsewhere(app.m_store, plan.pszTarget)) {
-    ShowMessage(msg::kSettingFailed);
-    return CInstallerApp::kStop;
+  if (plan.bRegistered && !bNamesakesGone && !RemoveNamesakesElsewhere(app.m_store, plan.pszTarget)) {
+    return msg::kSettingFailed;
   }
   app.m_installedDics.Add(plan.pszTarget);
-  return CInstallerApp::kGoOn;
+  return nullptr;
 }
 
 // Where a source file goes: its base name with ".dic" in the user
@@ -323,6 +334,7 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
 
   const CTargetPlan plan = {strTarget, bRegistered, bRegistered && nFileState == CInstallerApp::kTargetBusy};
   CReleasedEntries released(app);
+  bool bPutBack = true;
   try {
     if (plan.bBusy && ReleaseBusyTarget(app, strTarget, released) == CInstallerApp::kStop) return CInstallerApp::kStop;
     if (!CopyIntoPlace(strSource, strTarget)) {
@@ -330,13 +342,17 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
       strText.Format(msg::kCopyFailedFmt, pszBaseName);
       return released.Stop(strText);
     }
-    if (!released.PutBackOrTell()) return CInstallerApp::kStop;
+    bPutBack = released.PutBack();
   } catch (...) {
     // Running out of memory midway must not cost the user what was taken out.
     released.PutBackOrTell();
     throw;
   }
-  return RegisterInPlaceOfNamesakes(app, plan);
+  // The file is in place: it is registered even when a put-back failed,
+  // which is told after.
+  const char* pszStop = RegisterInPlaceOfNamesakes(app, plan);
+  if (bPutBack && !pszStop) return CInstallerApp::kGoOn;
+  return TellStop(pszStop, bPutBack);
 }
 
 }  // namespace

@@ -156,6 +156,9 @@ class FaultSweepTest : public AppFixture {
     const char* name;
     std::function<void(FaultSweepTest&)> arrange;
     Completion expected;
+    // A list of 65535 entries is read whole several times a run: swept at
+    // every point it would take hours, so only its fault-free run is made.
+    bool everyPoint = true;
   };
 
  protected:
@@ -198,6 +201,7 @@ class FaultSweepTest : public AppFixture {
     fakewin::ScriptDialog(IDD_CONFIRM, {{Step::Press, IDOK}});
     fakewin::ScriptDialog(IDD_COMPLETE, {{Step::Press, IDOK}});
     m_before = Read();
+    m_gapsBefore = CoveredGaps();
     m_goneBefore.clear();
     for (const Strings* list : {&m_before.registered, &m_before.enabled}) {
       for (const std::string& entry : *list) {
@@ -308,10 +312,9 @@ class FaultSweepTest : public AppFixture {
       for (auto lists : {std::make_pair(&a.registered, &b.registered), std::make_pair(&a.enabled, &b.enabled)}) {
         const Strings& before = lists.first == &a.enabled ? m_before.enabled : m_before.registered;
         Strings& kept = *lists.first;
-        kept.erase(std::remove_if(kept.begin(), kept.end(),
-                                  [&](const std::string& entry) {
-                                    return Holds(before, entry) && !Holds(*lists.second, entry);
-                                  }),
+        kept.erase(std::remove_if(
+                       kept.begin(), kept.end(),
+                       [&](const std::string& entry) { return Holds(before, entry) && !Holds(*lists.second, entry); }),
                    kept.end());
       }
     }
@@ -329,18 +332,28 @@ class FaultSweepTest : public AppFixture {
     return a == b;
   }
 
-  // Every count covers values that exist.
+  // Every count covers values that exist, but for gaps that were there
+  // before the run.
   std::string CountsCoverValues() {
+    for (const std::string& name : CoveredGaps()) {
+      if (!m_gapsBefore.count(name)) return "a count covers a missing value: " + name;
+    }
+    return "";
+  }
+
+  std::set<std::string> CoveredGaps() {
     const char* lists[][2] = {{"OptionDic\\RegOptionDicNum", "OptionDic\\RegOptionDic"},
                               {"OptionDic\\OptionDicNum", "OptionDic\\OptionDIC"}};
+    std::set<std::string> gaps;
     for (const auto& names : lists) {
       if (!lib().Has(names[0])) continue;
       DWORD count = lib().Dword(names[0]);
       for (DWORD i = 1; i <= count; ++i) {
-        if (!lib().Has(names[1] + std::to_string(i))) return std::string(names[0]) + " covers a missing value";
+        const std::string name = names[1] + std::to_string(i);
+        if (!lib().Has(name)) gaps.insert(name);
       }
     }
-    return "";
+    return gaps;
   }
 
   std::string FileBefore(const std::string& path) {
@@ -361,6 +374,11 @@ class FaultSweepTest : public AppFixture {
     m_wholeContents.insert(content);
   }
 
+  void AddFileOf(const std::string& path, const std::string& content) {
+    fakewin::AddFile(path, content);
+    m_wholeContents.insert(content);
+  }
+
   // Every point of one kind through one run; prints the totals.
   void Sweep(Mode mode, const char* kind, size_t runIndex) {
     const Run run = Runs().at(runIndex);
@@ -371,6 +389,10 @@ class FaultSweepTest : public AppFixture {
     EXPECT_EQ("", refusal) << run.name << " without a fault";
     for (const std::string& name : fakewin::ListFolder(kUserDicRoot)) {
       EXPECT_FALSE(IsOwnCopy(name)) << run.name << ": a copy left behind: " << name;
+    }
+    if (!run.everyPoint) {
+      std::printf("[  sweep   ] %s, %s: the fault-free run only, %ld refused\n", kind, run.name, refused);
+      return;
     }
     const Outcome counted = Execute(run, mode, -1);
     long runs = 0, losses = 0, silentLosses = 0, silentChanges = 0, midRelease = 0;
@@ -470,8 +492,7 @@ class FaultSweepTest : public AppFixture {
          [](FaultSweepTest& t) {
            t.AddSourceOf("Legal.dic", "legal dictionary, second edition");
            const std::string old = "D:\\Old\\Legal.dic";
-           fakewin::AddFile(old, "legal dictionary, first edition");
-           t.m_wholeContents.insert("legal dictionary, first edition");
+           t.AddFileOf(old, "legal dictionary, first edition");
            t.AddUserFile("Keep.dic", "kept dictionary");
            t.SetLists({old, Dic("Keep.dic")}, {Dic("Keep.dic"), old});
            fakewin::ScriptMessageBoxes({IDYES});
@@ -486,17 +507,35 @@ class FaultSweepTest : public AppFixture {
          },
          {true, {}, reinstalled, used}},
         {"an unreadable entry before the target in the registered list",
-         [a](FaultSweepTest& t) { t.UpdateA({kUnreadable, a}, {a}); }, {true, {}, {a}, {a}}},
+         [a](FaultSweepTest& t) {
+           t.UpdateA({kUnreadable, a}, {a});
+         },
+         {true, {}, {a}, {a}}},
         {"an unreadable entry after the target in the registered list",
-         [a](FaultSweepTest& t) { t.UpdateA({a, kUnreadable}, {a}); }, {true, {}, {a}, {a}}},
+         [a](FaultSweepTest& t) {
+           t.UpdateA({a, kUnreadable}, {a});
+         },
+         {true, {}, {a}, {a}}},
         {"an unreadable entry at the target in the registered list",
-         [a, keep](FaultSweepTest& t) { t.UpdateA({keep, kUnreadable}, {keep}); }, {true, {}, {a}, {keep, a}}},
+         [a, keep](FaultSweepTest& t) {
+           t.UpdateA({keep, kUnreadable}, {keep});
+         },
+         {true, {}, {a}, {keep, a}}},
         {"an unreadable entry before the target in the enabled list",
-         [a](FaultSweepTest& t) { t.UpdateA({a}, {kUnreadable, a}); }, {true, {}, {a}, {a}}},
+         [a](FaultSweepTest& t) {
+           t.UpdateA({a}, {kUnreadable, a});
+         },
+         {true, {}, {a}, {a}}},
         {"an unreadable entry after the target in the enabled list",
-         [a](FaultSweepTest& t) { t.UpdateA({a}, {a, kUnreadable}); }, {true, {}, {a}, {a}}},
+         [a](FaultSweepTest& t) {
+           t.UpdateA({a}, {a, kUnreadable});
+         },
+         {true, {}, {a}, {a}}},
         {"an unreadable entry at the target in the enabled list",
-         [a, keep](FaultSweepTest& t) { t.UpdateA({a, keep}, {keep, kUnreadable}); }, {true, {}, {a}, {keep, a}}},
+         [a, keep](FaultSweepTest& t) {
+           t.UpdateA({a, keep}, {keep, kUnreadable});
+         },
+         {true, {}, {a}, {keep, a}}},
         {"a stale entry ahead of an unreadable one",
          [keep](FaultSweepTest& t) {
            t.AddSourceOf("L.dic", "l dictionary");
@@ -517,7 +556,22 @@ class FaultSweepTest : public AppFixture {
            fakewin::AddFolder(Dic("A.dic.LexPlant-copy"));
          },
          {true, {}, {a}, {a}}},
-        {"exact duplicates", [a, keep](FaultSweepTest& t) { t.UpdateA({keep, a, keep, a}, {a, keep, a}); },
+        {"a full registered list with a namesake elsewhere",
+         [keep](FaultSweepTest& t) {
+           t.AddSourceOf("A.dic", "a dictionary, second edition");
+           t.AddUserFile("Keep.dic", "kept dictionary");
+           t.AddFileOf("D:\\Old\\A.dic", "a dictionary, first edition");
+           // Every place counted, the ones between read as gaps.
+           t.SetLists({keep, "D:\\Old\\A.dic"}, {keep, "D:\\Old\\A.dic"});
+           t.lib().SetDword("OptionDic\\RegOptionDicNum", 65535);
+           fakewin::ScriptMessageBoxes({IDYES});
+         },
+         {true, {}, {a}, {keep, a}},
+         false},
+        {"exact duplicates",
+         [a, keep](FaultSweepTest& t) {
+           t.UpdateA({keep, a, keep, a}, {a, keep, a});
+         },
          {true, {}, {a}, {keep, a}}},
     };
   }
@@ -570,6 +624,7 @@ class FaultSweepTest : public AppFixture {
   std::vector<std::pair<std::string, bool>> m_unreadable;  // value name, list
   Machine m_before;
   std::set<std::string> m_goneBefore;  // listed entries whose files were not there
+  std::set<std::string> m_gapsBefore;  // values counted but missing
   std::set<std::string> m_wholeContents;
 };
 

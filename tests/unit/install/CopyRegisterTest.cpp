@@ -243,7 +243,7 @@ TEST_F(CopyRegisterTest, PutBackGoesOnPastAnEntryTheListStillHolds) {
 TEST_F(CopyRegisterTest, APutBackThatFailsTwiceIsTold) {
   AddSource("Legal.dic");
   Lists({kLegal}, {kLegal});
-  fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
+  int hold = fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
   fakewin::ScriptMessageBoxes({IDYES});
   ReadyApp();
   // The release empties the enabled list (one write, its count); both tries
@@ -255,6 +255,21 @@ TEST_F(CopyRegisterTest, APutBackThatFailsTwiceIsTold) {
 
   EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed, kSettingFailed}), MessageTexts());
   EXPECT_EQ(Strings{kLegal}, lib().List(kRegistered));
+
+  // Once the file is in place, it counts as installed all the same.
+  lib().SetList(kEnabled, {kLegal});
+  engine().OnCall([&hold] { fakewin::ReleaseForeignOpen(hold); });
+  fakewin::ScriptMessageBoxes({IDYES});
+  lib().FailNth(testhost::kSetRegValue, 2, 5);
+  lib().FailNth(testhost::kSetRegValue, 3, 5);
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed, kSettingFailed, kLegalQuestionRegistered,
+                     kSettingFailed}),
+            MessageTexts());
+  EXPECT_EQ(Strings{kLegal}, lib().List(kRegistered));
+  EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
 }
 
 TEST_F(CopyRegisterTest, CopyFailureStopsAndKeepsEarlierInstallations) {
