@@ -73,8 +73,14 @@ void CInstallerApp::RunInstall() {
   complete.DoModal();
 
   if (complete.GetEnableNow()) {
-    if (!EnableInstalledDics(m_installedDics)) return;
-    NotifyImeWindows();
+    const int nEnabled = EnableInstalledDics(m_installedDics);
+    // Unless the enabling step handed the engine the list, entries that a
+    // release put back reach it now, and the windows are told once.
+    const int bToldWindows = CatchUpEngine();
+    if (!nEnabled) return;
+    if (!bToldWindows) NotifyImeWindows();
+  } else {
+    CatchUpEngine();
   }
 
   if (complete.GetLaunchToolkit()) {

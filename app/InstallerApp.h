@@ -47,12 +47,18 @@ class CInstallerApp : private CLibrarySearchHardening, public CWinApp {
   // Copies and registers every source file; m_installedDics receives what was
   // installed. 1 when every file was handled (copied or declined).
   int InstallDictionaries();
-  // Drops registrations whose files are gone. kStop when a list failed;
-  // silent, the caller tells.
+  // Drops registrations whose files are gone: kPruned (0), or kPruneFailed
+  // (1) when reading or rewriting a list failed. Silent: the caller tells.
+  enum { kPruned = 0, kPruneFailed = 1 };
   int PruneMissingRegistrations();
   enum { kTargetAbsent = 0, kTargetFree = 1, kTargetBusy = 2 };
   // Whether the file can be opened exclusively for reading and writing.
   int ProbeTargetFile(const char* pszPath);
+  // When enabled entries went back into the stored list after a release and
+  // the engine has not been handed the list since, hands it the stored
+  // enabled list once and tells the windows, so that the engine uses what
+  // the list says. 1 when it did so. Silent.
+  int CatchUpEngine();
 
   // ---- Enabling ----
   // Adds the installed dictionaries to the enabled list and hands the engine
@@ -69,4 +75,7 @@ class CInstallerApp : private CLibrarySearchHardening, public CWinApp {
   CStringArray m_sourceDics;
   CStringArray m_installedDics;
   CString m_strUserDicRoot;
+  // Enabled entries went back after a release, and the engine has not been
+  // handed the stored list since.
+  int m_bEngineBehind = 0;
 };

@@ -8,6 +8,7 @@
 #include "app/Messages.h"
 #include "framework/Afx.h"
 #include "notify/ImeBroadcast.h"
+#include "winhost/FileSearch.h"
 #include "winhost/PathFacts.h"
 #include "winhost/ScopedHandles.h"
 
@@ -21,51 +22,28 @@ const char kTargetPathFormat[] = "%s\\%s.dic";
 const DWORD kReleasePauseMs = 50;
 const int kMaxReleasePauses = 11;
 
-// The copy takes the target's place under the target's own name with this
-// suffix instead of ".dic": as long as the target's name, so it fits wherever
-// the target fits, and unlike any file a user would keep, so that a copy left
-// by a run that stopped dead can be told and removed by the next run.
-const char kCopySuffix[] = ".~lx";
-static_assert(sizeof(kCopySuffix) - 1 == kDicSuffixLength, "the copy's name is as long as the target's");
-
-// Why a search for the path found nothing; ERROR_SUCCESS when it found it.
-DWORD SearchError(const char* pszPath) {
-  WIN32_FIND_DATAA findData;
-  CScopedFindHandle find(FindFirstFileA(pszPath, &findData));
-  return find.IsValid() ? ERROR_SUCCESS : GetLastError();
-}
+// The copy that takes the target's place is made beside it, named as the
+// target with this suffix added: the program's mark, so that a copy left by
+// a run that stopped dead is told from anything else and removed by the next
+// run. Where that name is taken, the next ones put a number before the mark.
+const char kCopySuffix[] = ".LexPlant-copy";
+const int kCopySuffixLength = sizeof(kCopySuffix) - 1;
+const int kCopyNames = 10;
 
 // A search that failed because the path does not exist. One that found
 // nothing for another reason does not count.
 bool SearchFindsNothingThere(const char* pszPath) { return IsNotFoundError(SearchError(pszPath)); }
 
-// "*" and "?" never occur in trail bytes, but the walk steps over two-byte
-// characters anyway.
-bool HasWildcard(const char* pszPath) {
-  for (const char* p = pszPath; *p != '\0'; ++p) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
-      if (p[1] == '\0') return false;
-      ++p;
-    } else if (*p == '*' || *p == '?') {
-      return true;
-    }
-  }
-  return false;
-}
-
-// A name the platform rejects outright names no file.
-bool IsNoFileNameError(DWORD dwError) { return dwError == ERROR_INVALID_NAME || dwError == ERROR_BAD_PATHNAME; }
-
-// Gone: not found, or no file could have the name. A wildcard entry names no
-// file either: a search would find other files for it.
-bool RegisteredFileGone(const char* pszPath) {
-  if (HasWildcard(pszPath)) return true;
-  const DWORD dwError = SearchError(pszPath);
-  return IsNotFoundError(dwError) || IsNoFileNameError(dwError);
-}
-
 bool AddedOrListed(int nAddResult) {
   return nAddResult == COptionDicStore::kAdded || nAddResult == COptionDicStore::kAlreadyListed;
+}
+
+// Tells why the step stops (pszText, if any); a put-back that failed adds
+// the setting failure unless that is the reason already given.
+int TellStop(const char* pszText, bool bPutBack) {
+  if (pszText) ShowMessage(pszText);
+  if (!bPutBack && (!pszText || strcmp(pszText, msg::kSettingFailed) != 0)) ShowMessage(msg::kSettingFailed);
+  return CInstallerApp::kStop;
 }
 
 // The enabled entries taken out so that a held target is let go of. They
@@ -76,14 +54,16 @@ bool AddedOrListed(int nAddResult) {
 // failed call does not cost it; a put-back that still fails is told.
 class CReleasedEntries {
  public:
-  explicit CReleasedEntries(COptionDicStore& store) : m_store(store) {}
+  explicit CReleasedEntries(CInstallerApp& app) : m_app(app) {}
   CStringArray& List() { return m_entries; }
-  // False when an entry could not go back.
+  // False when an entry could not go back. The engine, handed the list
+  // without them, is behind the stored list from now on.
   bool PutBack() {
+    if (!m_entries.IsEmpty()) m_app.m_bEngineBehind = 1;
     bool bDone = true;
     for (int i = 0; bDone && i < m_entries.GetSize(); ++i) {
-      bDone = AddedOrListed(m_store.AddToList(m_entries[i], DICLIST_ENABLED)) ||
-              AddedOrListed(m_store.AddToList(m_entries[i], DICLIST_ENABLED));
+      bDone = AddedOrListed(m_app.m_store.AddToList(m_entries[i], DICLIST_ENABLED)) ||
+              AddedOrListed(m_app.m_store.AddToList(m_entries[i], DICLIST_ENABLED));
     }
     m_entries.RemoveAll();
     return bDone;
@@ -94,17 +74,14 @@ class CReleasedEntries {
     ShowMessage(msg::kSettingFailed);
     return false;
   }
-  // Puts back, then tells why the step stops; a failed put-back adds the
-  // setting failure unless that is the reason already given.
+  // Puts back, then tells why the step stops.
   int Stop(const char* pszText) {
     const bool bPutBack = PutBack();
-    ShowMessage(pszText);
-    if (!bPutBack && strcmp(pszText, msg::kSettingFailed) != 0) ShowMessage(msg::kSettingFailed);
-    return CInstallerApp::kStop;
+    return TellStop(pszText, bPutBack);
   }
 
  private:
-  COptionDicStore& m_store;
+  CInstallerApp& m_app;
   CStringArray m_entries;
 };
 
@@ -132,14 +109,15 @@ bool ClearReadOnly(const char* pszPath, DWORD* pdwCleared = nullptr) {
 
 bool IsOwnCopyName(const char* pszName) {
   const size_t nLength = strlen(pszName);
-  return nLength > static_cast<size_t>(kDicSuffixLength) &&
-         strcmp(pszName + nLength - kDicSuffixLength, kCopySuffix) == 0;
+  return nLength > static_cast<size_t>(kCopySuffixLength) &&
+         strcmp(pszName + nLength - kCopySuffixLength, kCopySuffix) == 0;
 }
 
-// Copies left by an earlier run that stopped dead. The pattern also matches
-// short names, so each long name is checked; bytes after a "." are never
-// trail bytes, so the suffix is compared byte for byte. Tidying is no step of
-// its own: what cannot be removed now is overwritten or tried again later.
+// Copies left by an earlier run that stopped dead: files only, under the
+// program's own mark. The pattern also matches short names, so each long
+// name is checked; a "." is never a trail byte, so the suffix is compared
+// byte for byte. Tidying is no step of its own: what cannot be removed now
+// is passed over by the copy's name and tried again later.
 void RemoveLeftoverCopies(const char* pszFolder) {
   CString strPattern;
   strPattern.Format("%s\\*%s", pszFolder, kCopySuffix);
@@ -161,13 +139,43 @@ void RemoveLeftoverCopies(const char* pszFolder) {
   }
 }
 
+// The first of the copy's names that fits the host's 260-byte paths and
+// that nothing takes (a folder, a file that could not be removed); empty
+// when none does.
+CString FreeCopyName(const CString& strTarget) {
+  CString strCopy;
+  for (int n = 1; n <= kCopyNames; ++n) {
+    if (n == 1) {
+      strCopy.Format("%s%s", strTarget.GetString(), kCopySuffix);
+    } else {
+      strCopy.Format("%s.%d%s", strTarget.GetString(), n, kCopySuffix);
+    }
+    if (strCopy.GetLength() >= kPathBufferSize) break;
+    if (GetFileAttributesA(strCopy) == INVALID_FILE_ATTRIBUTES) return strCopy;
+  }
+  return CString();
+}
+
+// The user agreed to replace the target, so a read-only one (left by an
+// earlier installation) is made writable first, and read-only again if it
+// stays.
+bool CopyOver(const char* pszSource, const char* pszTarget) {
+  DWORD dwCleared = 0;
+  ClearReadOnly(pszTarget, &dwCleared);
+  if (CopyFileA(pszSource, pszTarget, FALSE)) {
+    ClearReadOnly(pszTarget);
+    return true;
+  }
+  if (dwCleared != 0) SetFileAttributesA(pszTarget, dwCleared);
+  return false;
+}
+
 // The copy is made beside the target and then takes the target's place in
-// one step, so a failure never leaves the target half written. The user
-// agreed to replace the target, so a read-only one (left by an earlier
-// installation) is made writable first, and read-only again if it stays.
+// one step, so a failure never leaves the target half written. Where no
+// name beside it can be used, the file is copied straight over the target.
 bool CopyIntoPlace(const char* pszSource, const CString& strTarget) {
-  CString strCopy(strTarget, strTarget.GetLength() - kDicSuffixLength);
-  strCopy += kCopySuffix;
+  const CString strCopy = FreeCopyName(strTarget);
+  if (strCopy.IsEmpty()) return CopyOver(pszSource, strTarget);
   if (!CopyFileA(pszSource, strCopy, FALSE) || !ClearReadOnly(strCopy)) {
     DeleteFileA(strCopy);
     return false;
@@ -201,34 +209,55 @@ int ReleaseBusyTarget(CInstallerApp& app, const char* pszTarget, CReleasedEntrie
   return CInstallerApp::kGoOn;
 }
 
+// Namesakes at other paths leave the registered list, then the enabled
+// list as far as their registrations surely went: all of them when the
+// registered list was read in full, else those it gave up. An entry that
+// cannot be read may be one of them; it stays, and so do the enabled
+// entries it may register, for a later run to try again.
+bool RemoveNamesakesElsewhere(COptionDicStore& store, const char* pszTarget) {
+  CStringArray unregistered;
+  const COptionDicStore::RewriteResult result = store.RemoveNamesakes(pszTarget, DICLIST_REGISTERED, unregistered);
+  if (!COptionDicStore::TidiedAsFarAsReadable(result)) return false;
+  if (result == COptionDicStore::kRewritten) {
+    CStringArray disabled;
+    return COptionDicStore::TidiedAsFarAsReadable(store.RemoveNamesakes(pszTarget, DICLIST_ENABLED, disabled));
+  }
+  for (int i = 0; i < unregistered.GetSize(); ++i) {
+    if (!COptionDicStore::TidiedAsFarAsReadable(store.RemoveFromList(unregistered[i], DICLIST_ENABLED))) return false;
+  }
+  return true;
+}
+
 // Once the file is in place it is registered (a registration at its own
 // path simply stays), and only then do namesakes at other paths leave the
 // registered list and after it the enabled list. A run that stops anywhere
 // leaves the name registered, and an entry that is still registered still
 // enabled; an enabled entry left without its registration is the enabling
-// step's to drop.
-int RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan) {
-  switch (app.m_store.AddToList(plan.pszTarget, DICLIST_REGISTERED)) {
+// step's to drop. Only a full registered list, where the target fits once a
+// namesake has gone, takes them the other way round. nullptr when it went
+// on, else why the step stops.
+const char* RegisterInPlaceOfNamesakes(CInstallerApp& app, const CTargetPlan& plan) {
+  COptionDicStore::AddResult added = app.m_store.AddToList(plan.pszTarget, DICLIST_REGISTERED);
+  bool bNamesakesGone = false;
+  if (added == COptionDicStore::kListFull && plan.bRegistered) {
+    if (!RemoveNamesakesElsewhere(app.m_store, plan.pszTarget)) return msg::kSettingFailed;
+    bNamesakesGone = true;
+    added = app.m_store.AddToList(plan.pszTarget, DICLIST_REGISTERED);
+  }
+  switch (added) {
     case COptionDicStore::kAdded:
     case COptionDicStore::kAlreadyListed:
       break;
     case COptionDicStore::kListFull:
-      ShowMessage(msg::kRegisterLimit);
-      return CInstallerApp::kStop;
+      return msg::kRegisterLimit;
     default:
-      ShowMessage(msg::kSettingFailed);
-      return CInstallerApp::kStop;
+      return msg::kSettingFailed;
   }
-  if (plan.bRegistered) {
-    CStringArray gone;
-    if (app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_REGISTERED, gone) != COptionDicStore::kRewritten ||
-        app.m_store.RemoveNamesakes(plan.pszTarget, DICLIST_ENABLED, gone) != COptionDicStore::kRewritten) {
-      ShowMessage(msg::kSettingFailed);
-      return CInstallerApp::kStop;
-    }
+  if (plan.bRegistered && !bNamesakesGone && !RemoveNamesakesElsewhere(app.m_store, plan.pszTarget)) {
+    return msg::kSettingFailed;
   }
   app.m_installedDics.Add(plan.pszTarget);
-  return CInstallerApp::kGoOn;
+  return nullptr;
 }
 
 // Where a source file goes: its base name with ".dic" in the user
@@ -261,6 +290,18 @@ int CheckTargetPaths(const CInstallerApp& app) {
   return CInstallerApp::kGoOn;
 }
 
+// A registered namesake whose file is gone is one that pruning could not
+// take out, an entry that cannot be read being in the way. It registers
+// nothing the user could lose, so the question is decided as if it had gone.
+bool OnlyGoneNamesakes(CInstallerApp& app, const char* pszTarget) {
+  CStringArray registered;
+  if (app.m_store.ReadList(registered, DICLIST_REGISTERED) != COptionDicStore::kRead) return false;
+  for (int i = 0; i < registered.GetSize(); ++i) {
+    if (COptionDicStore::SameFileName(registered[i], pszTarget) && !FileSurelyGone(registered[i])) return false;
+  }
+  return true;
+}
+
 int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   CTarget target;
   FormTarget(app, strSource, target);
@@ -274,7 +315,8 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
     ShowMessage(msg::kSettingFailed);
     return CInstallerApp::kStop;
   }
-  const bool bRegistered = found != COptionDicStore::kNotListed;
+  const bool bRegistered = found == COptionDicStore::kPathListed ||
+                           (found == COptionDicStore::kSameFileNameListed && !OnlyGoneNamesakes(app, strTarget));
   const int nFileState = app.ProbeTargetFile(strTarget);
 
   const char* pszQuestion = nullptr;
@@ -291,7 +333,8 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
   }
 
   const CTargetPlan plan = {strTarget, bRegistered, bRegistered && nFileState == CInstallerApp::kTargetBusy};
-  CReleasedEntries released(app.m_store);
+  CReleasedEntries released(app);
+  bool bPutBack = true;
   try {
     if (plan.bBusy && ReleaseBusyTarget(app, strTarget, released) == CInstallerApp::kStop) return CInstallerApp::kStop;
     if (!CopyIntoPlace(strSource, strTarget)) {
@@ -299,20 +342,24 @@ int InstallOneDictionary(CInstallerApp& app, const CString& strSource) {
       strText.Format(msg::kCopyFailedFmt, pszBaseName);
       return released.Stop(strText);
     }
-    if (!released.PutBackOrTell()) return CInstallerApp::kStop;
+    bPutBack = released.PutBack();
   } catch (...) {
     // Running out of memory midway must not cost the user what was taken out.
     released.PutBackOrTell();
     throw;
   }
-  return RegisterInPlaceOfNamesakes(app, plan);
+  // The file is in place: it is registered even when a put-back failed,
+  // which is told after.
+  const char* pszStop = RegisterInPlaceOfNamesakes(app, plan);
+  if (bPutBack && !pszStop) return CInstallerApp::kGoOn;
+  return TellStop(pszStop, bPutBack);
 }
 
 }  // namespace
 
 int CInstallerApp::InstallDictionaries() {
   if (!CheckTargetPaths(*this)) return kStop;
-  if (PruneMissingRegistrations() == kStop) {
+  if (PruneMissingRegistrations() != kPruned) {
     ShowMessage(msg::kRegisterFailed);
     return kStop;
   }
@@ -321,29 +368,40 @@ int CInstallerApp::InstallDictionaries() {
   const int nSources = m_sourceDics.GetSize();
   m_installedDics.RemoveAll();
   for (int i = 0; i < nSources; ++i) {
-    if (InstallOneDictionary(*this, m_sourceDics[i]) == kStop) return kStop;
+    if (InstallOneDictionary(*this, m_sourceDics[i]) == kStop) {
+      // No enabling step follows to hand the engine the list.
+      CatchUpEngine();
+      return kStop;
+    }
   }
   return kGoOn;
 }
 
+int CInstallerApp::CatchUpEngine() {
+  if (!m_bEngineBehind) return 0;
+  NotifyEngine();
+  NotifyImeWindows();
+  return 1;
+}
+
 int CInstallerApp::PruneMissingRegistrations() {
   CStringArray registered;
-  if (m_store.ReadList(registered, DICLIST_REGISTERED) != COptionDicStore::kRead) return kStop;
+  if (m_store.ReadList(registered, DICLIST_REGISTERED) != COptionDicStore::kRead) return kPruneFailed;
 
   for (int i = 0; i < registered.GetSize(); ++i) {
-    if (!RegisteredFileGone(registered[i])) continue;
-    const COptionDicStore::RewriteResult unregistered = m_store.RemoveFromList(registered[i], DICLIST_REGISTERED);
-    if (!COptionDicStore::TidiedAsFarAsReadable(unregistered)) return kStop;
-    // An entry that could not be read may still register the path: its
-    // enabled entry waits until the registration is surely gone.
-    if (unregistered != COptionDicStore::kRewritten) continue;
-    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) return kStop;
+    if (!FileSurelyGone(registered[i])) continue;
+    // The file is gone, so its enabled entry goes too, whatever an entry that
+    // cannot be read keeps registered: nothing is lost with it.
+    if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_REGISTERED)) ||
+        !COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(registered[i], DICLIST_ENABLED))) {
+      return kPruneFailed;
+    }
   }
   // A duplicate left by a failure is tidied here, or it would stay for good.
   if (COptionDicStore::HasDuplicates(registered) &&
       !COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveDuplicates(DICLIST_REGISTERED)))
-    return kStop;
-  return kGoOn;
+    return kPruneFailed;
+  return kPruned;
 }
 
 int CInstallerApp::ProbeTargetFile(const char* pszPath) {

@@ -4,6 +4,7 @@
 #include "app/InstallerApp.h"
 #include "app/Messages.h"
 #include "framework/Afx.h"
+#include "winhost/FileSearch.h"
 #include "winhost/ScopedHandles.h"
 
 namespace {
@@ -36,9 +37,10 @@ int CInstallerApp::EnableInstalledDics(const CStringArray& installed) {
   for (int i = 0; i < enabled.GetSize(); ++i) {
     int bUnsure = 0;
     const COptionDicStore::FindResult found = m_store.FindInList(enabled[i], DICLIST_REGISTERED, &bUnsure);
-    // An entry whose registration could not be told is never dropped: it
-    // must open like a registered one.
-    if (found != COptionDicStore::kNotListed || bUnsure) {
+    // An entry whose registration could not be told must open like a
+    // registered one, unless its file is surely gone: then dropping it
+    // loses nothing.
+    if (found != COptionDicStore::kNotListed || (bUnsure && !FileSurelyGone(enabled[i]))) {
       if (!CanOpenForReading(enabled[i])) return WarnCannotEnable();
     } else if (!COptionDicStore::TidiedAsFarAsReadable(m_store.RemoveFromList(enabled[i], DICLIST_ENABLED))) {
       return WarnCannotEnable();

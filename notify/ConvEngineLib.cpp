@@ -55,18 +55,18 @@ CConvEngineLib::CConvEngineLib() { Load(); }
 CConvEngineLib::~CConvEngineLib() { Unload(); }
 
 int CConvEngineLib::Load() {
-  if (m_engineLib.IsValid()) return 1;
+  if (m_hEngineLib.IsValid()) return 1;
   char szPath[MAX_PATH];
   if (!GetEnginePath(szPath)) return 0;
   // What the engine imports comes from its own folder and the system folder.
-  m_engineLib.Reset(LoadLibraryByFullPath(szPath));
-  return m_engineLib.IsValid() ? 1 : 0;
+  m_hEngineLib.Reset(LoadLibraryByFullPath(szPath));
+  return m_hEngineLib.IsValid() ? 1 : 0;
 }
 
-void CConvEngineLib::Unload() { m_engineLib.Close(); }
+void CConvEngineLib::Unload() { m_hEngineLib.Close(); }
 
 int CConvEngineLib::SendDictionaryList(const CStringArray& enabled, const CStringArray& assistant) {
-  if (!m_engineLib.IsValid()) return kNotLoaded;
+  if (!m_hEngineLib.IsValid()) return kNotLoaded;
 
   CScopedGlobal block(GlobalAlloc(GPTR, kBlockSize));
   if (!block.IsValid()) return kNoRoom;
@@ -86,7 +86,7 @@ int CConvEngineLib::SendDictionaryList(const CStringArray& enabled, const CStrin
   if (!PackList(enabled, pBuffer, &cbUsed) || !PackList(assistant, pBuffer, &cbUsed)) return kNoRoom;
 
   PutWord(pBlock, kLayoutOffset, kLayoutValue);
-  const PFN_EngineTop pfnTop = BindEntryPoint<PFN_EngineTop>(m_engineLib.Get(), kEntryPoint);
+  const PFN_EngineTop pfnTop = BindEntryPoint<PFN_EngineTop>(m_hEngineLib.Get(), kEntryPoint);
   if (pfnTop == nullptr) return kNoEntryPoint;
   const DWORD dwStatus = static_cast<DWORD>(pfnTop(kEngineCommand, pBlock));
   return (dwStatus & kEngineStatusMask) == 0 ? kAccepted : kRefused;

@@ -37,5 +37,5 @@ class CConvEngineLib {
   int SendDictionaryList(const CStringArray& enabled, const CStringArray& assistant);
 
  private:
-  CScopedLibrary m_engineLib;
+  CScopedLibrary m_hEngineLib;
 };

@@ -2,6 +2,7 @@
 #include "notify/ConvEngineLib.h"
 
 int CInstallerApp::NotifyEngine() {
+  m_bEngineBehind = 0;
   CStringArray enabled;
   CStringArray assistant;
   // Both lists are read first, so an unreadable store never loads the engine.

@@ -59,8 +59,8 @@ void COptionDicStore::Bind() {
   // anything a browser downloaded. A search that fails loads nothing.
   CString strPath;
   if (FindLibraryOutsideProgramFolder(kCommonLibraryFile, strPath) != kLibraryFound) return;
-  m_library.Reset(LoadLibraryByFullPath(strPath));
-  const HMODULE hLibrary = m_library.Get();
+  m_hLibrary.Reset(LoadLibraryByFullPath(strPath));
+  const HMODULE hLibrary = m_hLibrary.Get();
   if (!hLibrary) return;
   m_pfnGenerateUserDicRootPath = BindEntryPoint<PFN_GenerateUserDicRootPath>(hLibrary, kExportGenerateUserDicRootPath);
   m_pfnGetRegValue = BindEntryPoint<PFN_GetRegValue>(hLibrary, kExportGetRegValue);
@@ -69,7 +69,7 @@ void COptionDicStore::Bind() {
 }
 
 void COptionDicStore::Unbind() {
-  m_library.Close();
+  m_hLibrary.Close();
   m_pfnGenerateUserDicRootPath = nullptr;
   m_pfnGetRegValue = nullptr;
   m_pfnSetRegValue = nullptr;
@@ -79,7 +79,7 @@ void COptionDicStore::Unbind() {
 int COptionDicStore::RanOutOfMemory() const { return m_bOutOfMemory ? 1 : 0; }
 
 int COptionDicStore::IsReady() const {
-  return m_library.IsValid() && m_pfnGenerateUserDicRootPath && m_pfnGetRegValue && m_pfnSetRegValue &&
+  return m_hLibrary.IsValid() && m_pfnGenerateUserDicRootPath && m_pfnGetRegValue && m_pfnSetRegValue &&
                  m_pfnDeleteRegKeyData
              ? 1
              : 0;

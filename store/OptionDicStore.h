@@ -119,6 +119,8 @@ class COptionDicStore {
   ReadResult ReadList(CStringArray& list, int bEnabledList);
 
   // ---- Path comparison ----
+  // True when the two paths end in the same file name, in whatever folders.
+  static bool SameFileName(const char* pszFirst, const char* pszSecond);
   // 0 equal after folding; 1 the first is 260 bytes or longer or cannot be
   // normalized; -1 the same of the second; else the sign of the multibyte
   // comparison. Not reentrant: it normalizes into shared static buffers.
@@ -148,7 +150,7 @@ class COptionDicStore {
   void Unbind();
 
   bool m_bOutOfMemory;
-  CScopedLibrary m_library;
+  CScopedLibrary m_hLibrary;
   PFN_GenerateUserDicRootPath m_pfnGenerateUserDicRootPath;
   PFN_GetRegValue m_pfnGetRegValue;
   PFN_SetRegValue m_pfnSetRegValue;

@@ -203,6 +203,10 @@ COptionDicStore::RewriteResult COptionDicStore::RemoveDuplicates(int bEnabledLis
   return Rewrite(bEnabledList, stored, LaterDuplicates(stored.entries, readable));
 }
 
+bool COptionDicStore::SameFileName(const char* pszFirst, const char* pszSecond) {
+  return SamePath(FileNameOf(pszFirst), FileNameOf(pszSecond));
+}
+
 bool COptionDicStore::TidiedAsFarAsReadable(RewriteResult result) {
   return result == kRewritten || result == kRewrittenAroundUnreadable || result == kUnreadableInTheWay;
 }

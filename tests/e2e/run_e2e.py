@@ -709,26 +709,36 @@ def scenario_cp932_names(s):
     fresh_install(s, r"C:\ソフト表\KIT", ["表現.DIC", "ソース.dic"], ["表現.dic", "ソース.dic"])
 
 
-def scenario_reinstall_busy(s):
-    """A registered dictionary held open by the input method: the already-
-    registered question; Yes releases it through the notification, then the
-    file is overwritten and enabled again."""
-    seeds = s.registered_seed("Legal.dic") + s.assistant_seed()
-    s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
-    s.put_user_file("Legal.dic", b"old legal")
-    path = s.user_path("Legal.dic")
-    s.start_ime("--hold", path)
+def update_held(s, names, enable):
+    """The dictionaries named registered and enabled in the user folder, the
+    last, Legal.dic, held open by the input method until it is told, and an
+    update of it: Yes to the already-registered question releases it through
+    the notification, then it is overwritten and enabled again. Returns the
+    paths of the names."""
+    s.prepare({"Legal.DIC": "new legal"}, seeds=s.registered_seed(*names) + s.assistant_seed())
+    for name in names:
+        s.put_user_file(name, f"old {name}".encode())
+    paths = [s.user_path(n) for n in names]
+    s.start_ime("--hold", paths[-1])
     s.require(any(r[0] == "hold" and r[2] == "=ok" for r in s.ime_log()), "the window holds the file")
     s.launch()
     s.confirm()
     s.message(MSG_ALREADY.format("Legal"), [IDYES, IDNO], EXCLAMATION, IDYES, "the already-registered question")
-    s.complete(enable=True, launch=False)
+    s.complete(enable=enable, launch=False)
     s.expect_end()
-    s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
-    s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
-    s.equal(s.engine_lists(), [("accept", [ASSISTANT]), ("accept", [path, ASSISTANT])], "engine hand-overs")
+    s.equal(s.user_files()["Legal.dic"], b"new legal", "the held file")
+    s.equal(s.lists(), (paths, paths), "registered and enabled lists")
     events = [r[0] for r in s.ime_log() if r[0] in ("notify", "release")]
     s.equal(events, ["notify", "release", "notify"], "input-method window events")
+    return paths
+
+
+def scenario_reinstall_busy(s):
+    """A registered dictionary held open by the input method, "enable now"
+    ticked: released, overwritten, enabled again, and the enabling step hands
+    the engine the list."""
+    path, = update_held(s, ["Legal.dic"], enable=True)
+    s.equal(s.engine_lists(), [("accept", [ASSISTANT]), ("accept", [path, ASSISTANT])], "engine hand-overs")
 
 
 def scenario_decline_overwrite(s):
@@ -777,7 +787,7 @@ def scenario_destination_exists(s):
 def scenario_busy_stays_busy(s):
     """A registered file that stays held: the copy fails with the base name, the
     old file is untouched, and the registration and the enabled entry are put
-    back."""
+    back, the engine handed the list again."""
     seeds = s.registered_seed("Legal.dic")
     s.prepare({"Legal.DIC": "new legal"}, seeds=seeds)
     s.put_user_file("Legal.dic", b"old legal")
@@ -790,6 +800,8 @@ def scenario_busy_stays_busy(s):
     s.expect_end()
     s.equal(s.user_files(), {"Legal.dic": b"old legal"}, "user folder")
     s.equal(s.lists(), ([path], [path]), "registered and enabled lists")
+    # Let go of, then back, and the engine told so.
+    s.equal(s.engine_lists(), [("accept", []), ("accept", [path])], "engine hand-overs")
     s.expect_toolkit_starts(0)
 
 
@@ -1001,6 +1013,39 @@ def scenario_reinstall_unticked(s):
                                  enabled=True)
     s.equal(s.engine_log(), [], "engine calls")
     s.expect_toolkit_starts(0)
+
+
+def scenario_held_update_unticked(s):
+    """A held update with both boxes cleared: once the entry is back, the
+    engine is handed the stored enabled list once more, and the windows are
+    told again."""
+    keep, path = update_held(s, ["Keep.dic", "Legal.dic"], enable=False)
+    s.equal(s.engine_lists(), [("accept", [keep, ASSISTANT]), ("accept", [keep, path, ASSISTANT])],
+            "engine hand-overs")
+    s.expect_toolkit_starts(0)
+
+
+def scenario_copy_name_taken(s):
+    """Folders under the name the copy is made under and under the name it
+    once had (.~lx), and another program's .~lx file: the copy takes another
+    name, the dictionary is installed and enabled, and the folders and the
+    file stay as they were."""
+    s.prepare({"A.DIC": "new a"})
+    s.put_user_file("Notes.~lx", b"notes")
+    root = s.wine.unix(s.user_root())
+    for folder in ("A.dic.LexPlant-copy", "A.~lx"):
+        (root / folder).mkdir()
+    s.launch()
+    s.confirm()
+    s.complete(enable=True, launch=False)
+    s.expect_end()
+    a = s.user_path("A.dic")
+    s.equal(sorted(p.name for p in root.iterdir()), ["A.dic", "A.dic.LexPlant-copy", "A.~lx", "Notes.~lx"],
+            "user folder")
+    s.equal([(root / n).is_dir() for n in ("A.dic.LexPlant-copy", "A.~lx")], [True, True], "the folders")
+    s.equal(((root / "A.dic").read_bytes(), (root / "Notes.~lx").read_bytes()), (b"new a", b"notes"), "the files")
+    s.equal(s.lists(), ([a], [a]), "registered and enabled lists")
+    s.equal(s.engine_lists(), [("accept", [a])], "engine hand-over")
 
 
 def scenario_read_only_source(s):

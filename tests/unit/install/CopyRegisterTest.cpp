@@ -72,6 +72,20 @@ TEST_F(CopyRegisterTest, RegisteredNamesakeElsewhereIsReplacedInBothLists) {
   EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
   EXPECT_TRUE(engine().Calls().empty());  // the destination was not busy
   EXPECT_EQ(0, fakewin::SleepCount());
+
+  // One that would move an entry the library cannot read stays registered,
+  // and so enabled, for a later run; this one goes on all the same.
+  Lists({kOldLegal, kKeep, kKeep}, {kOldLegal});
+  lib().SetDword("OptionDic\\RegOptionDic2", 7);
+  fakewin::ScriptMessageBoxes({IDYES});
+
+  EXPECT_EQ(1, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalQuestionRegistered}), MessageTexts());
+  EXPECT_EQ((Strings{kOldLegal, kKeep, kLegal}), lib().List(kRegistered));
+  EXPECT_EQ(7u, lib().Dword("OptionDic\\RegOptionDic2"));
+  EXPECT_EQ(Strings{kOldLegal}, lib().List(kEnabled));
+  EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
 }
 
 TEST_F(CopyRegisterTest, DecliningEveryQuestionInstallsNothingButStillPrunes) {
@@ -131,7 +145,10 @@ TEST_F(CopyRegisterTest, RegisteredDestinationThatStaysBusyIsProbedTenTimesThenC
   EXPECT_EQ(0, app().InstallDictionaries());
 
   EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed}), MessageTexts());
-  EXPECT_EQ(1u, engine().Calls().size());
+  // Handed the list without Legal.dic to let go of it, then, with it back, the list as stored.
+  ASSERT_EQ(2u, engine().Calls().size());
+  EXPECT_EQ(Strings{kKeep}, engine().Calls()[0].paths);
+  EXPECT_EQ((Strings{kKeep, kLegal}), engine().Calls()[1].paths);
   EXPECT_EQ(11, fakewin::SleepCount());
   EXPECT_EQ(1 + 10, Probes(kLegal));
   EXPECT_EQ(1, fakewin::CountCalls("CopyFileA"));
@@ -226,7 +243,7 @@ TEST_F(CopyRegisterTest, PutBackGoesOnPastAnEntryTheListStillHolds) {
 TEST_F(CopyRegisterTest, APutBackThatFailsTwiceIsTold) {
   AddSource("Legal.dic");
   Lists({kLegal}, {kLegal});
-  fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
+  int hold = fakewin::HoldForeignOpen(kLegal, GENERIC_READ, 0);
   fakewin::ScriptMessageBoxes({IDYES});
   ReadyApp();
   // The release empties the enabled list (one write, its count); both tries
@@ -238,6 +255,21 @@ TEST_F(CopyRegisterTest, APutBackThatFailsTwiceIsTold) {
 
   EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed, kSettingFailed}), MessageTexts());
   EXPECT_EQ(Strings{kLegal}, lib().List(kRegistered));
+
+  // Once the file is in place, it counts as installed all the same.
+  lib().SetList(kEnabled, {kLegal});
+  engine().OnCall([&hold] { fakewin::ReleaseForeignOpen(hold); });
+  fakewin::ScriptMessageBoxes({IDYES});
+  lib().FailNth(testhost::kSetRegValue, 2, 5);
+  lib().FailNth(testhost::kSetRegValue, 3, 5);
+
+  EXPECT_EQ(0, app().InstallDictionaries());
+
+  EXPECT_EQ((Strings{kLegalQuestionRegistered, kLegalCopyFailed, kSettingFailed, kLegalQuestionRegistered,
+                     kSettingFailed}),
+            MessageTexts());
+  EXPECT_EQ(Strings{kLegal}, lib().List(kRegistered));
+  EXPECT_EQ(Strings{kLegal}, ToStrings(app().m_installedDics));
 }
 
 TEST_F(CopyRegisterTest, CopyFailureStopsAndKeepsEarlierInstallations) {
@@ -313,21 +345,24 @@ TEST_F(CopyRegisterTest, ANamesakeElsewhereLeavesOnlyOnceTheTargetIsRegistered) 
 TEST_F(CopyRegisterTest, ReadOnlyCopiesAreReplacedAndNeverInstalledReadOnly) {
   fakewin::AddFile(std::string(kSourceFolder) + "\\Legal.dic", "new", FILE_ATTRIBUTE_READONLY);
   fakewin::AddFile(kLegal, "old", FILE_ATTRIBUTE_READONLY);  // an earlier installation's copy
-  // A copy an earlier run left when it stopped dead, and what is not one.
-  fakewin::AddFile(Dest("Torn.~lx"), "ne", FILE_ATTRIBUTE_READONLY);
-  fakewin::AddFile(Dest("Notes.~lxq"), "mine");
+  // A copy an earlier run left when it stopped dead, and what is not one:
+  // another program's file, and a folder under the copy's own name.
+  fakewin::AddFile(Dest("Torn.dic.LexPlant-copy"), "ne", FILE_ATTRIBUTE_READONLY);
+  fakewin::AddFile(Dest("Notes.~lx"), "mine");
   const DWORD kReadOnlyFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
-  fakewin::AddFolder(Dest("Box.~lx"), kReadOnlyFolder);
+  fakewin::AddFolder(Dest("Legal.dic.LexPlant-copy"), kReadOnlyFolder);
   fakewin::ScriptMessageBoxes({IDYES});
   ReadyApp();
 
   EXPECT_EQ(1, app().InstallDictionaries());
 
+  const Strings kept{"Legal.dic", "Notes.~lx", "Legal.dic.LexPlant-copy"};
   EXPECT_EQ(Strings{kLegalQuestionExists}, MessageTexts());
   EXPECT_EQ("new", fakewin::FileContent(kLegal));
   EXPECT_EQ(0u, fakewin::FileAttributes(kLegal) & FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ((Strings{"Legal.dic", "Notes.~lxq", "Box.~lx"}), fakewin::ListFolder(kUserDicRoot));
-  EXPECT_EQ(kReadOnlyFolder, fakewin::FileAttributes(Dest("Box.~lx")));
+  EXPECT_EQ(kept, fakewin::ListFolder(kUserDicRoot));
+  EXPECT_EQ(kReadOnlyFolder, fakewin::FileAttributes(Dest("Legal.dic.LexPlant-copy")));
+  EXPECT_EQ(1, CountCallsStartingWith("MoveFileExA " + Dest("Legal.dic.2.LexPlant-copy") + " "));
 
   // A replacement that fails leaves the target read-only as it was.
   fakewin::AddFile(kLegal, "new", FILE_ATTRIBUTE_READONLY);
@@ -335,7 +370,7 @@ TEST_F(CopyRegisterTest, ReadOnlyCopiesAreReplacedAndNeverInstalledReadOnly) {
   fakewin::ScriptMessageBoxes({IDYES});
   EXPECT_EQ(0, app().InstallDictionaries());
   EXPECT_EQ(FILE_ATTRIBUTE_READONLY, fakewin::FileAttributes(kLegal));
-  EXPECT_EQ((Strings{"Legal.dic", "Notes.~lxq", "Box.~lx"}), fakewin::ListFolder(kUserDicRoot));
+  EXPECT_EQ(kept, fakewin::ListFolder(kUserDicRoot));
 }
 
 TEST_F(CopyRegisterTest, AUserFolderOf250BytesTakesAFreshInstallAndAnOverwrite) {
@@ -357,7 +392,9 @@ TEST_F(CopyRegisterTest, AUserFolderOf250BytesTakesAFreshInstallAndAnOverwrite) 
   EXPECT_EQ("new b", fakewin::FileContent(update));
   EXPECT_EQ((Strings{update, fresh}), lib().List(kRegistered));
   EXPECT_EQ(Strings{update}, lib().List(kEnabled));
+  // No name beside them fits: both are copied straight into place.
   EXPECT_EQ((Strings{"B.dic", "A.dic"}), fakewin::ListFolder(root));
+  EXPECT_EQ(0, fakewin::CountCalls("MoveFileExA"));
 }
 
 TEST_F(CopyRegisterTest, StaleRegistrationsArePrunedBeforeTheFirstCopy) {
@@ -474,13 +511,16 @@ TEST_F(CopyRegisterTest, AnEntryThatCannotBeReadIsPassedOverAndKept) {
   lib().SetString("OptionDic\\RegOptionDic3", kKeep);
   lib().SetString("OptionDic\\RegOptionDic4", kKeep);
   lib().SetDword("OptionDic\\RegOptionDicNum", 4);
+  lib().SetList(kEnabled, {kGone});
   ReadyApp();
 
   EXPECT_EQ(1, app().InstallDictionaries());
 
   // The stale entry before it would move entry 2, so it waits; the
-  // duplicate after it goes.
+  // duplicate after it goes. Its file gone, the stale entry's enabled
+  // entry goes all the same.
   EXPECT_TRUE(MessageTexts().empty());
+  EXPECT_TRUE(lib().List(kEnabled).empty());
   EXPECT_EQ(4u, lib().Dword("OptionDic\\RegOptionDicNum"));
   EXPECT_EQ(kGone, lib().String("OptionDic\\RegOptionDic1"));
   EXPECT_EQ(7u, lib().Dword("OptionDic\\RegOptionDic2"));
