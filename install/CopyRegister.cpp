@@ -151,7 +151,9 @@ CString FreeCopyName(const CString& strTarget) {
       strCopy.Format("%s.%d%s", strTarget.GetString(), n, kCopySuffix);
     }
     if (strCopy.GetLength() >= kPathBufferSize) break;
-    if (GetFileAttributesA(strCopy) == INVALID_FILE_ATTRIBUTES) return strCopy;
+    // Only a name surely unused is free: one whose attributes could not be
+    // read for another reason may be taken.
+    if (GetFileAttributesA(strCopy) == INVALID_FILE_ATTRIBUTES && IsNotFoundError(GetLastError())) return strCopy;
   }
   return CString();
 }
