@@ -38,10 +38,6 @@ inline constexpr char kToolkitLog[] = "HRNDIC.LOG";
 inline constexpr char kToolkitClass[] = "HRN10_DICMANAGER_MAIN";
 inline constexpr char kImeMarker[] = "HRN10_UI_MAIN";
 
-}  // namespace host
-
-namespace host {
-
 // The UI driver's fit probe: a library the driver hooks into the program's
 // dialog thread, so that texts are measured with the controls' own fonts.
 // The driver sends kFitMessage with its process id; the probe writes its

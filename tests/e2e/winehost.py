@@ -146,7 +146,10 @@ def as_wine_user(script, args, build, outputs=(), files=()):
     for rel in STAGED_SOURCES:
         written += _mirror(REPO / rel, stage / rel)
     staged_build = stage / "build"
-    written += _mirror(build, staged_build,
+    # The program and the host's binaries only: a build folder may also hold
+    # a Wine prefix of an earlier run, full of binaries that are not the build's.
+    written += _mirror(build / "LexPlant.exe", staged_build / "LexPlant.exe")
+    written += _mirror(build / "host", staged_build / "host",
                        lambda p: p.suffix.lower() in WINDOWS_BINARIES and "CMakeFiles" not in p.parts)
     mapped = []
     for arg in args:
