@@ -776,6 +776,10 @@ def overwrite_with_boxes_cleared(s, question, seeds=(), enabled=False, read_only
     s.equal(s.user_files(), {"Legal.dic": b"new legal"}, "user folder")
     s.expect(installed.stat().st_mode & 0o200, "the replaced copy is writable")
     s.equal(s.lists(), ([path], [path] if enabled else []), "registered and enabled lists")
+    if read_only:
+        # It cannot be opened for writing, so it is let go of as a held one:
+        # the engine is handed the list without it, then the stored list.
+        s.equal(s.engine_lists(), [("accept", []), ("accept", [path])], "engine hand-overs")
 
 
 def scenario_destination_exists(s):
@@ -1089,8 +1093,9 @@ def scenario_user_folder_unwritable(s):
 
 
 def scenario_read_only_target(s):
-    """A registered dictionary the user may not write to (read-only): Yes
-    replaces it, and the copy is writable. (Root would write it anyway.)"""
+    """A registered dictionary the user may not write to (read-only): let go
+    of as a held one, then Yes replaces it, and the copy is writable. (Root
+    would open it for writing, and find it free.)"""
     overwrite_with_boxes_cleared(s, MSG_ALREADY, s.registered_seed("Legal.dic"), enabled=True, read_only=True)
 
 
