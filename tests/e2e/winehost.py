@@ -9,6 +9,7 @@ import hashlib
 import os
 import pwd
 import re
+import secrets
 import selectors
 import shutil
 import signal
@@ -81,6 +82,7 @@ REPO = Path(__file__).resolve().parents[2]
 STAGED_SOURCES = ("tests/e2e", "tests/bench", "samples")
 WINDOWS_BINARIES = (".exe", ".dll")
 SOURCE_NOTE = "source"
+STAGE_MARK = ".wine-user-copy"
 # The system's interpreter: the user may not read root's own (a pyenv's, say).
 USER_PYTHON = "/usr/bin/python3"
 
@@ -100,11 +102,26 @@ def _mirror(src, dst, keep=lambda p: True):
     return written
 
 
+def _stage_name(build):
+    """The name of the build folder's copy: one the folder keeps in a file
+    of its own, so that a build folder made again (a fresh clone at the same
+    path) gets a fresh copy, prefixes and all."""
+    mark = build / STAGE_MARK
+    if not mark.exists():
+        build.mkdir(parents=True, exist_ok=True)
+        mark.write_text(secrets.token_hex(8) + "\n")
+    return mark.read_text().strip()
+
+
 def _forget_gone_builds(runs):
-    """Removes the copies of builds that are gone (a CI clone's, say)."""
+    """Removes the copies of build folders that are gone or made again (a CI
+    clone's, say)."""
     for stage in (p for p in runs.iterdir() if p.is_dir()) if runs.exists() else ():
         note = stage / SOURCE_NOTE
-        if note.exists() and not Path(note.read_text()).exists():
+        if not note.exists():
+            continue
+        mark = Path(note.read_text()) / STAGE_MARK
+        if not mark.exists() or mark.read_text().strip() != stage.name:
             shutil.rmtree(stage, ignore_errors=True)
 
 
@@ -123,7 +140,7 @@ def as_wine_user(script, args, build, outputs=(), files=()):
     returns None when not root, for the caller to go on itself.
 
     The user may not read the clone, so the run gets a copy of its own in the
-    user's home, one per clone and build: the scripts, the samples and the
+    user's home, one per build folder: the scripts, the samples and the
     build's Windows programs, refreshed each time; the Wine prefixes there
     are kept between runs. files maps an argument's path (a program to run
     instead of the build's) to the same file in the copy; the build's
@@ -140,8 +157,8 @@ def as_wine_user(script, args, build, outputs=(), files=()):
     build_arg, build = build, Path(build).resolve()
     home = Path(user.pw_dir)
     runs = home / "runs"
+    stage = runs / _stage_name(build)
     _forget_gone_builds(runs)
-    stage = runs / hashlib.sha256(str(build).encode()).hexdigest()[:12]
     written = []
     for rel in STAGED_SOURCES:
         written += _mirror(REPO / rel, stage / rel)
